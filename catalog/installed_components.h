@@ -1,0 +1,30 @@
+#pragma once
+
+#include "catalog/component_catalog.h"
+#include "registry/registry_key.h"
+#include "text/ansi_text.h"
+
+namespace instdll {
+
+// The catalogue of installed components together with the two keys it was read from, which
+// stay open for pruning.
+class InstalledComponents {
+public:
+    InstalledComponents(RegistryAccess& registry, const AnsiCodePage& codePage)
+        : registry_(registry), codePage_(codePage) {}
+
+    int InitV7Info();
+    int FindISUInCatalog(const char* directory, char* logFileName);
+    int RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep);
+
+    const ComponentCatalog& catalog() const { return catalog_; }
+
+private:
+    RegistryAccess& registry_;
+    const AnsiCodePage& codePage_;
+    ComponentCatalog catalog_;
+    RegistryKey productKey_;
+    RegistryKey uninstallRootKey_;
+};
+
+}  // namespace instdll

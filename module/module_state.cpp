@@ -1,0 +1,18 @@
+#include "module/module_state.h"
+
+#include "chooser/chooser_texts.h"
+#include "registry/win32_registry.h"
+#include "text/system_code_page.h"
+
+namespace instdll {
+
+ModuleState::ModuleState()
+    : chooserMask(kChooserMask), components(SystemRegistry(), SystemCodePage()) {}
+
+namespace {
+ModuleState state;
+}  // namespace
+
+ModuleState& Module() { return state; }
+
+}  // namespace instdll

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "catalog/installed_components.h"
+#include "module/installer_app.h"
+
+namespace instdll {
+
+// The objects that live as long as the library is loaded. Members are built in declaration
+// order at load and destroyed in reverse at unload, so the chooser title, made on first use,
+// goes first and the application object last.
+struct ModuleState {
+    ModuleState();
+
+    InstallerApp app;
+    std::string chooserMask;
+    InstalledComponents components;
+    std::optional<std::string> chooserTitle;
+};
+
+ModuleState& Module();
+
+}  // namespace instdll

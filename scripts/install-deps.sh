@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build and the tests need and this machine lacks.
+set -euo pipefail
+
+packages=(
+    cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
+    wine64 xvfb xdotool x11-apps imagemagick nsis zip
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if ((${#missing[@]} > 0)); then
+    echo "installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs a command inside a throwaway Wine session: a fresh WINEPREFIX (wineboot) and an Xvfb
+# display. Whatever it starts, it stops and removes on exit, also when the command fails.
+set -euo pipefail
+
+WINE=${WINE:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+for tool in "$WINE" "$WINESERVER" Xvfb; do
+    command -v "$tool" >/dev/null || { echo "wine-session: $tool is missing" >&2; exit 1; }
+done
+
+session=$(mktemp -d /tmp/instdll-wine.XXXXXX)
+xvfb_pid=
+cleanup() {
+    WINEPREFIX="$session/prefix" "$WINESERVER" -k 2>/dev/null || true
+    WINEPREFIX="$session/prefix" "$WINESERVER" -w 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$session"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Xvfb picks a free display itself and writes its number once it accepts connections.
+exec {displayfd}<> <(:)
+Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 30 -u "$displayfd" display || { echo "wine-session: Xvfb did not start" >&2; exit 1; }
+exec {displayfd}>&-
+
+export DISPLAY=":$display"
+export WINEPREFIX="$session/prefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINE WINESERVER
+"$WINE" wineboot --init >"$session/wineboot.log" 2>&1 ||
+    { cat "$session/wineboot.log" >&2; echo "wine-session: wineboot failed" >&2; exit 1; }
+"$WINESERVER" -w
+
+"$@"

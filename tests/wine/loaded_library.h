@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "include/InstDLL.h"
+
+namespace instdll::testing {
+
+// The ten exports, resolved by name as a setup program resolves them.
+struct InstDllExports {
+    decltype(&::CheckPrivileges) CheckPrivileges = nullptr;
+    decltype(&::FindISUInCatalog) FindISUInCatalog = nullptr;
+    decltype(&::InitV7Info) InitV7Info = nullptr;
+    decltype(&::RegDBAddToTitles) RegDBAddToTitles = nullptr;
+    decltype(&::RegDBDeleteValue) RegDBDeleteValue = nullptr;
+    decltype(&::RemoveAllInCatExcept) RemoveAllInCatExcept = nullptr;
+    decltype(&::SelectCatalog) SelectCatalog = nullptr;
+    decltype(&::SelectCatalogEng) SelectCatalogEng = nullptr;
+    decltype(&::SelectCatalogUkr) SelectCatalogUkr = nullptr;
+    decltype(&::WriteUserParams) WriteUserParams = nullptr;
+};
+
+// InstDLL.dll loaded with LoadLibraryA for as long as the object lives.
+class LoadedInstDll {
+public:
+    LoadedInstDll();
+    LoadedInstDll(const LoadedInstDll&) = delete;
+    LoadedInstDll& operator=(const LoadedInstDll&) = delete;
+    ~LoadedInstDll();
+
+    bool loaded() const { return module_ != nullptr; }
+    // Every export resolved; false names the first missing one in `missing`.
+    bool ResolveAll(std::string* missing);
+    const InstDllExports& exports() const { return exports_; }
+    HMODULE module() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+    InstDllExports exports_;
+};
+
+}  // namespace instdll::testing

@@ -1,0 +1,42 @@
+#include "text/ansi_text.h"
+
+#include <cstring>
+
+namespace instdll {
+
+std::string LeftBytes(const std::string& text, int count) { return MidBytes(text, 0, count); }
+
+std::string RightBytes(const std::string& text, int count) {
+    if (count <= 0) return std::string();
+    const auto size = static_cast<int>(text.size());
+    return count >= size ? text : text.substr(static_cast<std::size_t>(size - count));
+}
+
+std::string MidBytes(const std::string& text, int position, int count) {
+    if (position < 0) position = 0;
+    if (count <= 0 || static_cast<std::size_t>(position) >= text.size()) return std::string();
+    return text.substr(static_cast<std::size_t>(position), static_cast<std::size_t>(count));
+}
+
+int FindAtCharBoundary(const std::string& text, const std::string& pattern,
+                       const AnsiCodePage& codePage) {
+    for (std::size_t at = 0; at + pattern.size() <= text.size();) {
+        if (text.compare(at, pattern.size(), pattern) == 0) return static_cast<int>(at);
+        const bool doubleByte =
+            codePage.IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size();
+        at += doubleByte ? 2 : 1;
+    }
+    return -1;
+}
+
+bool CopyToBuffer(const std::string& text, char* buffer, std::size_t capacity) {
+    if (buffer == nullptr || capacity == 0) return false;
+    if (text.size() + 1 > capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return true;
+}
+
+}  // namespace instdll

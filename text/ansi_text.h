@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace instdll {
+
+// What the logic needs to know of the system's ANSI code page.
+class AnsiCodePage {
+public:
+    virtual ~AnsiCodePage() = default;
+    // True for the first byte of a double-byte character.
+    virtual bool IsLeadByte(unsigned char byte) const = 0;
+    // Case-insensitive comparison by the code page's letters: 0 when equal.
+    virtual int CompareNoCase(const char* a, const char* b) const = 0;
+
+    bool EqualNoCase(const std::string& a, const std::string& b) const {
+        return CompareNoCase(a.c_str(), b.c_str()) == 0;
+    }
+};
+
+// Byte-counted substrings: a negative position counts as 0, a negative count gives "", a count
+// running past the end stops there, and a position past the end gives "".
+std::string LeftBytes(const std::string& text, int count);
+std::string RightBytes(const std::string& text, int count);
+std::string MidBytes(const std::string& text, int position, int count);
+
+// Byte offset of the first exact occurrence of `pattern` that starts on a character boundary,
+// or -1.
+int FindAtCharBoundary(const std::string& text, const std::string& pattern,
+                       const AnsiCodePage& codePage);
+
+// Byte-wise copy of `text` with its terminating zero into a caller's buffer of `capacity`
+// bytes; false, and an empty string in the buffer, when it does not fit.
+bool CopyToBuffer(const std::string& text, char* buffer, std::size_t capacity);
+
+// A null argument from a caller counts as empty text.
+inline std::string ArgumentText(const char* text) { return text == nullptr ? std::string() : text; }
+
+}  // namespace instdll

@@ -1,0 +1,23 @@
+#include "text/system_code_page.h"
+
+#include <windows.h>
+
+namespace instdll {
+namespace {
+
+class Win32CodePage final : public AnsiCodePage {
+public:
+    bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
+    int CompareNoCase(const char* a, const char* b) const override {
+        return lstrcmpiA(a == nullptr ? "" : a, b == nullptr ? "" : b);
+    }
+};
+
+}  // namespace
+
+const AnsiCodePage& SystemCodePage() {
+    static const Win32CodePage codePage;
+    return codePage;
+}
+
+}  // namespace instdll

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "text/ansi_text.h"
+
+namespace instdll {
+
+// The running system's ANSI code page, through IsDBCSLeadByte and lstrcmpiA.
+const AnsiCodePage& SystemCodePage();
+
+}  // namespace instdll
