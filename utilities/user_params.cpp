@@ -1,10 +1,13 @@
 #include "utilities/user_params.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "text/ansi_text.h"
 #include "utilities/pe_overlay.h"
+#include "utilities/resource_file.h"
 #include "utilities/small_utilities.h"
 
 namespace instdll {
@@ -60,8 +63,9 @@ void ReplaceTail(const std::string& path, std::size_t offset, const FileBytes& t
 // Sole owner of one resource update: discarded unless committed.
 class ResourceUpdate {
   public:
-    ResourceUpdate(const std::string& path, const UserParamsCalls& calls)
-        : handle_(BeginUpdateResourceA(path.c_str(), FALSE)), endUpdate_(calls.endUpdate) {}
+    ResourceUpdate(const std::string& path, bool replaceAll, const UserParamsCalls& calls)
+        : handle_(BeginUpdateResourceA(path.c_str(), replaceAll ? TRUE : FALSE)),
+          endUpdate_(calls.endUpdate) {}
     ResourceUpdate(const ResourceUpdate&) = delete;
     ResourceUpdate& operator=(const ResourceUpdate&) = delete;
     ~ResourceUpdate() {
@@ -70,25 +74,62 @@ class ResourceUpdate {
 
     bool is_open() const { return handle_ != nullptr; }
 
-    void Put(WORD name, const std::string& bytes) {
-        const DWORD size = static_cast<DWORD>(bytes.size());
-        if (!Update(name, const_cast<char*>(bytes.c_str()), size) && size == 0) {
-            // Where a resource of length 0 is refused, deleting it still leaves no older value.
-            Update(name, nullptr, 0);
+    void Put(const Resource& resource) {
+        UpdateResourceA(handle_, resource.type.get(), resource.name.get(), resource.language,
+                        const_cast<char*>(resource.bytes.data()),
+                        static_cast<DWORD>(resource.bytes.size()));
+    }
+
+    void PutParam(WORD name, const std::string& text) {
+        const char* type = MAKEINTRESOURCEA(kRawDataType);
+        const auto size = static_cast<DWORD>(text.size());
+        if (!UpdateResourceA(handle_, type, MAKEINTRESOURCEA(name), kNeutralLanguage,
+                             const_cast<char*>(text.c_str()), size) &&
+            size == 0) {
+            // Where a resource of length 0 is refused, delete the older value instead.
+            UpdateResourceA(handle_, type, MAKEINTRESOURCEA(name), kNeutralLanguage, nullptr, 0);
         }
     }
 
     void Commit() { endUpdate_(std::exchange(handle_, nullptr), FALSE); }
 
   private:
-    BOOL Update(WORD name, void* data, DWORD size) {
-        return UpdateResourceA(handle_, MAKEINTRESOURCEA(kRawDataType), MAKEINTRESOURCEA(name),
-                               kNeutralLanguage, data, size);
-    }
-
     HANDLE handle_;
     const std::function<BOOL(HANDLE, BOOL)>& endUpdate_;
 };
+
+bool IsParamResource(const Resource& resource, WORD name) {
+    return resource.type.number == kRawDataType && resource.name.number == name &&
+           resource.language == kNeutralLanguage;
+}
+
+// Wine's updater keeps a resource of the file that the update deleted; for an empty parameter
+// the file is then rewritten with every resource except the stale one.
+void DropStaleParams(const UserParamsCalls& calls, const std::string& target,
+                     const std::vector<WORD>& emptyParams) {
+    const std::vector<Resource> resources = ReadResources(target);
+    auto isEmptyParam = [&](const Resource& resource) {
+        return std::any_of(emptyParams.begin(), emptyParams.end(),
+                           [&](WORD name) { return IsParamResource(resource, name); });
+    };
+    const bool stale = std::any_of(resources.begin(), resources.end(), [&](const Resource& r) {
+        return isEmptyParam(r) && !r.bytes.empty();
+    });
+    if (!stale) return;
+    ResourceUpdate update(target, true, calls);
+    if (!update.is_open()) return;
+    for (const Resource& resource : resources) {
+        if (!isEmptyParam(resource)) update.Put(resource);
+    }
+    update.Commit();
+}
+
+std::vector<WORD> EmptyParams(const std::string& first, const std::string& second) {
+    std::vector<WORD> empty;
+    if (first.empty()) empty.push_back(kFirstParamResource);
+    if (second.empty()) empty.push_back(kSecondParamResource);
+    return empty;
+}
 
 }  // namespace
 
@@ -96,15 +137,19 @@ void StampUserParams(const UserParamsCalls& calls, const char* targetFile, const
                      const char* second) {
     const std::string target = ArgumentText(targetFile);
     const std::string firstParam = ArgumentText(first);
+    const std::string secondParam = ArgumentText(second);
     calls.showMessage(nullptr, target.c_str(), firstParam.c_str(), MB_OK);
 
     // Windows' updater rewrites the file without what follows its sections; note it first.
     const FileBytes overlay = Overlay(ReadWholeFile(target));
-    ResourceUpdate update(target, calls);
-    if (!update.is_open()) return;
-    update.Put(kFirstParamResource, firstParam);
-    update.Put(kSecondParamResource, ArgumentText(second));
-    update.Commit();
+    {
+        ResourceUpdate update(target, false, calls);
+        if (!update.is_open()) return;
+        update.PutParam(kFirstParamResource, firstParam);
+        update.PutParam(kSecondParamResource, secondParam);
+        update.Commit();
+    }
+    DropStaleParams(calls, target, EmptyParams(firstParam, secondParam));
     if (const auto offset = OverlayRestoreOffset(ReadWholeFile(target), overlay)) {
         ReplaceTail(target, *offset, overlay);
     }
