@@ -11,6 +11,9 @@
 
 namespace instdll::testing {
 
+// The first key of the titles path that the product family owns: tests remove it whole.
+inline constexpr char kFamilyUserKey[] = "Software\\Zk";
+
 // One value of the titles key; `data` holds the stored bytes exactly.
 struct TitleValue {
     std::string name;

@@ -13,9 +13,6 @@
 namespace instdll::testing {
 namespace {
 
-// The first key of the titles path that the product family owns: removed before every test.
-constexpr char kFamilyUserKey[] = "Software\\Zk";
-
 std::vector<TitleValue> SortedByName(std::vector<TitleValue> values) {
     std::sort(values.begin(), values.end(),
               [](const TitleValue& a, const TitleValue& b) { return a.name < b.name; });
