@@ -1,7 +1,109 @@
 #include "utilities/titles.h"
 
-namespace instdll {
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
 
-long AddToTitles(RegistryAccess&, const char*, const char*) { return 0; }
+#include "registry/registry_key.h"
+#include "registry/registry_paths.h"
+#include "text/ansi_text.h"
+
+namespace instdll {
+namespace {
+
+// The candidate title keeps the historical 256-byte limit, terminating zero included.
+constexpr std::size_t kLongestTitle = 255;
+constexpr std::uint32_t kEnumBufferSize = 256;
+// The registry's longest value name, 16,383 characters, and its terminating zero.
+constexpr std::uint32_t kLongestNameBuffer = 16384;
+
+std::optional<std::string> Candidate(const std::string& title, int counter) {
+    std::string candidate = counter == 0 ? title : title + " #" + std::to_string(counter);
+    if (candidate.size() > kLongestTitle) return std::nullopt;
+    return candidate;
+}
+
+// Whether the value at `index` holds `candidate` as its data, or why there is no such value.
+enum class EntryMatch { Holds, Differs, End };
+
+// After a 234 the buffers hold nothing defined. A second look with room for any name and no
+// data tells a value too long to compare (it counts as different) from an error that would
+// answer the same at every index (it ends the walk).
+EntryMatch OverlongEntry(const RegistryKey& key, std::uint32_t index) {
+    std::string name(kLongestNameBuffer, '\0');
+    std::uint32_t nameSize = kLongestNameBuffer;
+    const long result = key.registry().RegEnumValueA(key.get(), index, name.data(), &nameSize,
+                                                     nullptr, nullptr, nullptr);
+    return result == kErrorSuccess ? EntryMatch::Differs : EntryMatch::End;
+}
+
+EntryMatch ReadEntry(const RegistryKey& key, std::uint32_t index, const std::string& candidate) {
+    std::array<char, kEnumBufferSize> name{};
+    std::array<std::uint8_t, kEnumBufferSize> data{};
+    std::uint32_t nameSize = kEnumBufferSize;
+    std::uint32_t dataSize = kEnumBufferSize;
+    std::uint32_t type = 0;
+    const long result = key.registry().RegEnumValueA(key.get(), index, name.data(), &nameSize,
+                                                     &type, data.data(), &dataSize);
+    if (result == kErrorMoreData) return OverlongEntry(key, index);
+    // 259 ends the list; any other error would answer the same at every later index.
+    if (result != kErrorSuccess) return EntryMatch::End;
+    const std::uint32_t delivered = std::min(dataSize, kEnumBufferSize);
+    return DeliveredText(data.data(), delivered) == candidate ? EntryMatch::Holds
+                                                              : EntryMatch::Differs;
+}
+
+// The first form of `title` that no value holds. Every match restarts the walk at the first
+// value, since a numbered form may be held by a value already passed.
+std::optional<std::string> FirstFreeForm(const RegistryKey& key, const std::string& title) {
+    int counter = 0;
+    std::optional<std::string> candidate = Candidate(title, counter);
+    std::uint32_t index = 0;
+    while (candidate) {
+        switch (ReadEntry(key, index, *candidate)) {
+            case EntryMatch::End:
+                return candidate;
+            case EntryMatch::Differs:
+                ++index;
+                break;
+            case EntryMatch::Holds:
+                candidate = Candidate(title, ++counter);
+                index = 0;
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered) {
+    const auto* text = reinterpret_cast<const char*>(data);
+    const void* zero = std::memchr(text, 0, delivered);
+    return std::string(text, zero == nullptr
+                                 ? delivered
+                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
+}
+
+long AddToTitles(RegistryAccess& registry, const char* valueName, const char* title) {
+    RegistryKey key(registry);
+    std::uint32_t disposition = 0;
+    const long opened = registry.RegCreateKeyExA(kHkeyCurrentUser, kTitlesPath, "", 0,
+                                                 kKeyAllAccess, key.put(), &disposition);
+    if (opened != kErrorSuccess) return opened;
+
+    const std::string name = ArgumentText(valueName);
+    if (registry.RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr) ==
+        kErrorSuccess) {
+        return kErrorSuccess;
+    }
+    const std::optional<std::string> stored = FirstFreeForm(key, ArgumentText(title));
+    if (!stored) return kErrorInvalidParameter;
+    registry.RegSetValueExA(key.get(), name.c_str(), kRegSz,
+                            reinterpret_cast<const std::uint8_t*>(stored->c_str()),
+                            static_cast<std::uint32_t>(stored->size() + 1));
+    return kErrorSuccess;
+}
 
 }  // namespace instdll
