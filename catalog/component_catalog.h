@@ -17,7 +17,7 @@ struct CatalogKeyLess {
 // The installed components by catalogue key, walked in key order. The catalogue owns copies of
 // the records put into it.
 class ComponentCatalog {
-public:
+  public:
     using Entries = std::map<std::string, ComponentRecord, CatalogKeyLess>;
 
     // Puts `record` under `key` unless the key is present; an existing entry stays exactly as
@@ -25,13 +25,17 @@ public:
     std::pair<ComponentRecord&, bool> InsertIfAbsent(const std::string& key,
                                                      const ComponentRecord& record);
     ComponentRecord* Find(const std::string& key);
+    // Removes one entry; returns the entry after it in key order.
+    Entries::const_iterator Erase(Entries::const_iterator position) {
+        return entries_.erase(position);
+    }
 
     Entries::const_iterator begin() const { return entries_.begin(); }
     Entries::const_iterator end() const { return entries_.end(); }
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
 
-private:
+  private:
     Entries entries_;
 };
 
