@@ -9,7 +9,7 @@ namespace instdll {
 // The catalogue of installed components together with the two keys it was read from, which
 // stay open for pruning.
 class InstalledComponents {
-  public:
+public:
     InstalledComponents(RegistryAccess& registry, const AnsiCodePage& codePage)
         : registry_(registry), codePage_(codePage) {}
 
@@ -19,7 +19,7 @@ class InstalledComponents {
 
     const ComponentCatalog& catalog() const { return catalog_; }
 
-  private:
+private:
     RegistryAccess& registry_;
     const AnsiCodePage& codePage_;
     ComponentCatalog catalog_;
