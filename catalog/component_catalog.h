@@ -17,7 +17,7 @@ struct CatalogKeyLess {
 // The installed components by catalogue key, walked in key order. The catalogue owns copies of
 // the records put into it.
 class ComponentCatalog {
-  public:
+public:
     using Entries = std::map<std::string, ComponentRecord, CatalogKeyLess>;
 
     // Puts `record` under `key` unless the key is present; an existing entry stays exactly as
@@ -35,7 +35,7 @@ class ComponentCatalog {
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
 
-  private:
+private:
     Entries entries_;
 };
 

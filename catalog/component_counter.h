@@ -12,13 +12,13 @@ namespace instdll {
 // are pruned. It is written back with the type it was stored with, and only when it could be
 // read (its type is unknown otherwise) and has not gone below zero.
 class ComponentCounter {
-  public:
+public:
     explicit ComponentCounter(RegistryAccess& registry);
 
     void Lower() { --count_; }
     void WriteBack() const;
 
-  private:
+private:
     RegistryKey key_;
     std::optional<NumberValue> stored_;
     // Wider than the stored 32 bits so lowering the smallest value cannot overflow.
