@@ -34,23 +34,48 @@ inline std::string ProductComponentPath(const std::string& subkey) {
     return std::string(kProductKeyPath) + "\\" + subkey;
 }
 
-// Creates HKEY_LOCAL_MACHINE\path; returns whether it could.
-inline bool SeedKey(RegistryAccess& registry, const std::string& path) {
-    RegistryKey key(registry);
-    std::uint32_t disposition = 0;
-    return registry.RegCreateKeyExA(kHkeyLocalMachine, path.c_str(), "", 0, kKeyAllAccess,
-                                    key.put(), &disposition) == kErrorSuccess;
+// Windows converts an ANSI path through a buffer of MAX_PATH characters, so a path that ends in
+// a subkey name of 255 characters is reached through its parent.
+template <typename Reach>
+RegistryKey ReachMachineKey(RegistryAccess& registry, const std::string& path, Reach reach) {
+    const std::size_t cut = path.rfind('\\');
+    RegistryKey parent(registry);
+    if (cut != std::string::npos) parent = reach(kHkeyLocalMachine, path.substr(0, cut));
+    if (cut != std::string::npos && !parent.is_open()) return parent;
+    return reach(parent.is_open() ? parent.get() : kHkeyLocalMachine,
+                 cut == std::string::npos ? path : path.substr(cut + 1));
 }
 
+// HKEY_LOCAL_MACHINE\path, created with its parents if missing; not open when that failed.
+inline RegistryKey CreateMachineKey(RegistryAccess& registry, const std::string& path) {
+    return ReachMachineKey(registry, path, [&](RegHandle base, const std::string& subKey) {
+        RegistryKey key(registry);
+        std::uint32_t disposition = 0;
+        registry.RegCreateKeyExA(base, subKey.c_str(), "", 0, kKeyAllAccess, key.put(),
+                                 &disposition);
+        return key;
+    });
+}
+
+inline RegistryKey OpenMachineKey(RegistryAccess& registry, const std::string& path) {
+    return ReachMachineKey(registry, path, [&](RegHandle base, const std::string& subKey) {
+        return OpenKey(registry, base, subKey.c_str());
+    });
+}
+
+inline bool SeedKey(RegistryAccess& registry, const std::string& path) {
+    return CreateMachineKey(registry, path).is_open();
+}
+
+// Stores exactly `data`. For a text type, Windows stores one byte more when the byte after the
+// data is zero, taking it for a forgotten terminator; a non-zero byte there prevents that.
 inline bool SeedValue(RegistryAccess& registry, const std::string& path, const char* valueName,
                       std::uint32_t type, const Bytes& data) {
-    RegistryKey key(registry);
-    std::uint32_t disposition = 0;
-    if (registry.RegCreateKeyExA(kHkeyLocalMachine, path.c_str(), "", 0, kKeyAllAccess, key.put(),
-                                 &disposition) != kErrorSuccess) {
-        return false;
-    }
-    return registry.RegSetValueExA(key.get(), valueName, type, data.data(),
+    RegistryKey key = CreateMachineKey(registry, path);
+    Bytes guarded = data;
+    guarded.push_back(0xFF);
+    return key.is_open() &&
+           registry.RegSetValueExA(key.get(), valueName, type, guarded.data(),
                                    static_cast<std::uint32_t>(data.size())) == kErrorSuccess;
 }
 
@@ -81,7 +106,7 @@ inline bool SeedCounter(RegistryAccess& registry, std::uint32_t type, const Byte
 }
 
 inline bool KeyExists(RegistryAccess& registry, const std::string& path) {
-    return OpenKey(registry, kHkeyLocalMachine, path.c_str()).is_open();
+    return OpenMachineKey(registry, path).is_open();
 }
 
 struct RawValue {
@@ -94,7 +119,7 @@ struct RawValue {
 
 inline std::optional<RawValue> ReadRawValue(RegistryAccess& registry, const std::string& path,
                                             const char* valueName) {
-    RegistryKey key = OpenKey(registry, kHkeyLocalMachine, path.c_str());
+    RegistryKey key = OpenMachineKey(registry, path);
     RawValue value;
     value.data.resize(1024);
     auto size = static_cast<std::uint32_t>(value.data.size());
