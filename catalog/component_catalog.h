@@ -25,6 +25,10 @@ public:
     std::pair<ComponentRecord&, bool> InsertIfAbsent(const std::string& key,
                                                      const ComponentRecord& record);
     ComponentRecord* Find(const std::string& key);
+    // Removes one entry; returns the entry after it in key order.
+    Entries::const_iterator Erase(Entries::const_iterator position) {
+        return entries_.erase(position);
+    }
 
     Entries::const_iterator begin() const { return entries_.begin(); }
     Entries::const_iterator end() const { return entries_.end(); }

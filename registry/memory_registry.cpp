@@ -57,6 +57,9 @@ struct MemoryRegistry::Key {
     bool deleted = false;
     std::vector<Value> values;
     std::map<std::string, std::shared_ptr<Key>, FoldedLess> subkeys;
+    std::map<std::string, std::shared_ptr<Key>, FoldedLess>::const_iterator cursor;
+    std::size_t cursorIndex = 0;
+    bool cursorValid = false;
 
     Value* FindValue(const std::string& valueName) {
         auto it = std::find_if(values.begin(), values.end(),
@@ -68,6 +71,20 @@ struct MemoryRegistry::Key {
         auto it = subkeys.find(childName);
         return it == subkeys.end() ? nullptr : it->second;
     }
+
+    // Enumeration asks for index 0, 1, 2, ...; resuming from the last position keeps each step
+    // constant-time, as on Windows, instead of walking the map from its start.
+    const std::string& SubkeyNameAt(std::size_t index) {
+        if (!cursorValid || index < cursorIndex) {
+            cursor = subkeys.begin();
+            cursorIndex = 0;
+            cursorValid = true;
+        }
+        cursor = std::next(cursor, static_cast<std::ptrdiff_t>(index - cursorIndex));
+        cursorIndex = index;
+        return cursor->second->name;
+    }
+    void SubkeysChanged() { cursorValid = false; }
 
     void MarkDeleted() {
         deleted = true;
@@ -164,6 +181,7 @@ long MemoryRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const ch
             child->name = part;
             child->parent = current.get();
             current->subkeys.emplace(part, child);
+            current->SubkeysChanged();
             created = true;
         }
         current = child;
@@ -197,7 +215,7 @@ long MemoryRegistry::RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
     Key* base = Resolve(key, &error);
     if (base == nullptr) return error;
     if (index >= base->subkeys.size()) return kErrorNoMoreItems;
-    const std::string& childName = std::next(base->subkeys.begin(), static_cast<std::ptrdiff_t>(index))->second->name;
+    const std::string& childName = base->SubkeyNameAt(index);
     if (name == nullptr) return kErrorInvalidParameter;
     if (childName.size() + 1 > nameSize) return kErrorMoreData;
     std::memcpy(name, childName.c_str(), childName.size() + 1);
@@ -283,6 +301,7 @@ long MemoryRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     auto owner = parent->subkeys.find(target->name);
     owner->second->MarkDeleted();
     parent->subkeys.erase(owner);
+    parent->SubkeysChanged();
     return kErrorSuccess;
 }
 

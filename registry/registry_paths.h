@@ -15,5 +15,7 @@ inline constexpr char kUninstallStringValue[] = "UninstallString";
 inline constexpr char kFolderValue[] = "ZkFolder";
 inline constexpr char kPathValue[] = "ZkPath";
 inline constexpr char kRegMethodValue[] = "RegMethod";
+// The counter is the Components key's default value.
+inline constexpr char kComponentCounterValue[] = "";
 
 }  // namespace instdll

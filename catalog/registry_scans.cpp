@@ -1,0 +1,90 @@
+#include "catalog/registry_scans.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "catalog/registry_values.h"
+#include "catalog/split_path.h"
+#include "catalog/uninstall_entry.h"
+#include "registry/registry_paths.h"
+
+namespace instdll {
+namespace {
+
+constexpr std::uint32_t kNameBufferSize = 256;
+
+bool HasFamilyPrefix(const std::string& name, const AnsiCodePage& codePage) {
+    constexpr std::size_t prefixLength = sizeof kFamilyPrefix - 1;
+    return name.size() >= prefixLength &&
+           codePage.EqualNoCase(name.substr(0, prefixLength), kFamilyPrefix);
+}
+
+// Calls visit(name, subkey) for every subkey of `root` whose name carries the family prefix
+// and that opens with full access; the subkey is closed when visit returns. The walk ends at
+// the first enumeration error, as the index would not recover from one.
+template <typename Visit>
+void ForEachFamilySubkey(const RegistryKey& root, const AnsiCodePage& codePage, Visit visit) {
+    RegistryAccess& registry = root.registry();
+    std::array<char, kNameBufferSize> buffer{};
+    for (std::uint32_t index = 0;; ++index) {
+        if (registry.RegEnumKeyA(root.get(), index, buffer.data(), kNameBufferSize) !=
+            kErrorSuccess) {
+            return;
+        }
+        const std::string name(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
+        if (!HasFamilyPrefix(name, codePage)) continue;
+        RegistryKey subkey(registry);
+        if (registry.RegOpenKeyExA(root.get(), name.c_str(), 0, kKeyAllAccess, subkey.put()) !=
+            kErrorSuccess) {
+            continue;
+        }
+        visit(name, subkey);
+    }
+}
+
+}  // namespace
+
+void ScanUninstallRoot(const RegistryKey& uninstallRoot, const AnsiCodePage& codePage,
+                       ComponentCatalog& catalog) {
+    ForEachFamilySubkey(
+        uninstallRoot, codePage, [&](const std::string& name, const RegistryKey& subkey) {
+            const std::optional<std::string> displayName = ReadTextValue(subkey, kDisplayNameValue);
+            if (!displayName) return;
+            const std::optional<std::string> command = ReadTextValue(subkey, kUninstallStringValue);
+            if (!command) return;
+            UninstallCommandParts parts = ParseUninstallCommand(*command, codePage);
+            ComponentRecord record;
+            record.UninstallKey = name;
+            record.LogDir = std::move(parts.LogDir);
+            record.LogFile = std::move(parts.LogFile);
+            record.UninstallArgs = std::move(parts.UninstallArgs);
+            record.CustomDll = std::move(parts.CustomDll);
+            catalog.InsertIfAbsent(CatalogKeyOfDisplayName(*displayName, codePage), record);
+        });
+}
+
+void ScanProductKey(const RegistryKey& productKey, const AnsiCodePage& codePage,
+                    ComponentCatalog& catalog) {
+    ForEachFamilySubkey(
+        productKey, codePage, [&](const std::string& name, const RegistryKey& subkey) {
+            std::optional<std::string> folder = ReadTextValue(subkey, kFolderValue);
+            if (!folder) return;
+            const std::optional<std::string> path = ReadTextValue(subkey, kPathValue);
+            if (!path) return;
+            PathParts pathParts = SplitPath(*path, codePage);
+            // A component without a readable method gets 0, never the previous component's.
+            const std::optional<NumberValue> regMethod = ReadNumberValue(subkey, kRegMethodValue);
+
+            // An entry the uninstall scan made keeps its uninstall fields.
+            ComponentRecord& entry = catalog.InsertIfAbsent(name, ComponentRecord{}).first;
+            entry.ComponentKey = name;
+            entry.Folder = std::move(*folder);
+            entry.PathDir = std::move(pathParts.directory);
+            entry.PathFile = std::move(pathParts.file);
+            entry.RegMethod = regMethod ? regMethod->bits : 0;
+        });
+}
+
+}  // namespace instdll

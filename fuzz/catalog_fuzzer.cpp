@@ -1,0 +1,177 @@
+// Catalogue construction, lookup and pruning on an in-memory registry built from the input,
+// with an optional injected registry failure. Checks that no handle leaks, that the caller's
+// buffer is never overrun, and that pruning is final: what it pruned is gone from the
+// catalogue, and a repeat changes no count.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/installed_components.h"
+#include "catalog/registry_values.h"
+#include "registry/memory_registry.h"
+#include "registry/registry_paths.h"
+#include "text/host_code_page.h"
+
+namespace {
+
+using namespace instdll;
+
+constexpr std::size_t kLogFileBuffer = 256;
+constexpr std::size_t kGuard = 32;
+constexpr std::size_t kModuleKeys = 2;
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::string FamilyName(FuzzedDataProvider& input) {
+    const bool prefixed = input.ConsumeBool();
+    return (prefixed ? "Zk:" : "") + input.ConsumeRandomLengthString(260);
+}
+
+// A value that is absent, text, or any type and bytes.
+void SeedValue(FuzzedDataProvider& input, MemoryRegistry& registry, RegHandle key,
+               const char* valueName) {
+    switch (input.ConsumeIntegralInRange(0, 2)) {
+        case 0:
+            return;
+        case 1: {
+            const std::string text = input.ConsumeRandomLengthString(300);
+            registry.RegSetValueExA(key, valueName, kRegSz,
+                                    reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                                    static_cast<std::uint32_t>(text.size() + 1));
+            return;
+        }
+        default: {
+            const auto type = input.ConsumeIntegralInRange<std::uint32_t>(0, 11);
+            const std::vector<std::uint8_t> bytes =
+                input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 300));
+            registry.RegSetValueExA(key, valueName, type, bytes.data(),
+                                    static_cast<std::uint32_t>(bytes.size()));
+        }
+    }
+}
+
+void SeedSubkeys(FuzzedDataProvider& input, MemoryRegistry& registry, const char* rootPath,
+                 std::initializer_list<const char*> valueNames) {
+    if (!input.ConsumeBool()) return;
+    const int count = input.ConsumeIntegralInRange(0, 12);
+    for (int i = 0; i < count; ++i) {
+        const std::string path = std::string(rootPath) + "\\" + FamilyName(input);
+        RegHandle key = 0;
+        std::uint32_t disposition = 0;
+        if (registry.RegCreateKeyExA(kHkeyLocalMachine, path.c_str(), "", 0, kKeyAllAccess, &key,
+                                     &disposition) != kErrorSuccess) {
+            continue;
+        }
+        for (const char* valueName : valueNames) SeedValue(input, registry, key, valueName);
+        registry.RegCloseKey(key);
+    }
+}
+
+void SeedCounter(FuzzedDataProvider& input, MemoryRegistry& registry) {
+    if (!input.ConsumeBool()) return;
+    RegHandle key = 0;
+    std::uint32_t disposition = 0;
+    registry.RegCreateKeyExA(kHkeyLocalMachine, kComponentCounterPath, "", 0, kKeyAllAccess, &key,
+                             &disposition);
+    SeedValue(input, registry, key, kComponentCounterValue);
+    registry.RegCloseKey(key);
+}
+
+std::optional<NumberValue> Counter(MemoryRegistry& registry) {
+    const RegistryKey key = OpenKey(registry, kHkeyLocalMachine, kComponentCounterPath);
+    return key.is_open() ? ReadNumberValue(key, kComponentCounterValue) : std::nullopt;
+}
+
+bool SameCounter(const std::optional<NumberValue>& a, const std::optional<NumberValue>& b) {
+    return a.has_value() == b.has_value() && (!a || (a->bits == b->bits && a->type == b->type));
+}
+
+// A directory that some entry logs in, in another letter case, or anything.
+std::string Directory(FuzzedDataProvider& input, const ComponentCatalog& catalog) {
+    if (catalog.empty() || input.ConsumeBool()) return input.ConsumeRandomLengthString(260);
+    auto entry = catalog.begin();
+    std::advance(entry, static_cast<std::ptrdiff_t>(
+                            input.ConsumeIntegralInRange<std::size_t>(0, catalog.size() - 1)));
+    return entry->second.LogDir;
+}
+
+void CheckFind(InstalledComponents& components, const std::string& directory,
+               const AnsiCodePage& codePage) {
+    std::array<char, kLogFileBuffer + kGuard> buffer;
+    buffer.fill('\x7F');
+    const int found = components.FindISUInCatalog(directory.c_str(), buffer.data());
+    const char* end = static_cast<const char*>(std::memchr(buffer.data(), 0, kLogFileBuffer));
+    Require(end != nullptr);
+    for (std::size_t i = kLogFileBuffer; i < buffer.size(); ++i) Require(buffer[i] == '\x7F');
+    const std::string logFile(static_cast<const char*>(buffer.data()), end);
+    bool named = false;
+    for (const auto& [key, record] : components.catalog()) {
+        if (!record.LogDir.empty() && codePage.EqualNoCase(directory, record.LogDir)) {
+            Require(found == 1 && record.LogFile == logFile);
+            named = true;
+            break;
+        }
+    }
+    Require(named || (found == 0 && logFile.empty()));
+}
+
+void CheckPruned(const InstalledComponents& components, const std::string& directory,
+                 const std::string& kept, const AnsiCodePage& codePage) {
+    for (const auto& [key, record] : components.catalog()) {
+        Require(record.LogDir.empty() || !codePage.EqualNoCase(directory, record.LogDir) ||
+                codePage.EqualNoCase(kept, record.UninstallArgs));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const HostCodePage western(1252);
+    static const HostCodePage japanese(932);
+    FuzzedDataProvider input(data, size);
+    const AnsiCodePage& codePage = input.ConsumeBool() ? japanese : western;
+
+    MemoryRegistry registry;
+    SeedSubkeys(input, registry, kUninstallRootPath, {kDisplayNameValue, kUninstallStringValue});
+    SeedSubkeys(input, registry, kProductKeyPath, {kFolderValue, kPathValue, kRegMethodValue});
+    SeedCounter(input, registry);
+    const auto failing =
+        static_cast<RegOperation>(input.ConsumeIntegralInRange<std::size_t>(0, kRegOperationCount));
+    const bool closesFail = failing == RegOperation::CloseKey;
+    if (static_cast<std::size_t>(failing) < kRegOperationCount) {
+        registry.FailOperation(failing, input.PickValueInArray({2L, 5L, 6L, 234L, 259L}),
+                               input.ConsumeIntegralInRange(0u, 40u));
+    }
+    {
+        InstalledComponents components(registry, codePage);
+        components.InitV7Info();
+        Require(closesFail || registry.OpenHandleCount() <= kModuleKeys);
+
+        const std::string directory = Directory(input, components.catalog());
+        const std::string kept = input.ConsumeRandomLengthString(260);
+        CheckFind(components, directory, codePage);
+        components.RemoveAllInCatExcept(directory.c_str(), kept.c_str());
+        Require(closesFail || registry.OpenHandleCount() <= kModuleKeys);
+        CheckPruned(components, directory, kept, codePage);
+
+        registry.ClearFailures();
+        const std::size_t entries = components.catalog().size();
+        const std::optional<NumberValue> counter = Counter(registry);
+        components.RemoveAllInCatExcept(directory.c_str(), kept.c_str());
+        Require(components.catalog().size() == entries);
+        Require(SameCounter(Counter(registry), counter));
+
+        components.InitV7Info();
+        Require(closesFail || registry.OpenHandleCount() <= kModuleKeys);
+    }
+    Require(closesFail || registry.OpenHandleCount() == 0);
+    return 0;
+}
