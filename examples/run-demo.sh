@@ -18,6 +18,11 @@ family_registry() {
     "$WINE" reg query 'HKCU\Software\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
 }
 
+# One line per value, prefixed by its key, so that a change reads on its own.
+flatten() {
+    awk '/^HKEY_/ { key = $0; print key; next } { sub(/^ +/, ""); print key ": " $0 }'
+}
+
 "$WINE" regedit /S "$("$WINE" winepath -w "$here/sample-registry.reg" 2>/dev/null | tr -d '\r')"
 before=$(family_registry)
 
@@ -37,5 +42,7 @@ echo "== The family's registry after the setup"
 echo "$after"
 echo
 echo "== What changed (- before, + after)"
-diff -u <(echo "$before") <(echo "$after") | tail -n +3 | grep -E '^[-+]' || echo "(nothing)"
+changes=$({ diff <(echo "$before" | flatten) <(echo "$after" | flatten) || true; } |
+    sed -n 's/^< /- /p; s/^> /+ /p')
+echo "${changes:-(nothing)}"
 [ -z "$after_file" ] || echo "$after" >"$after_file"
