@@ -40,6 +40,15 @@ void MoveChildTo(HWND child, const ScreenRect& rect) {
                TRUE);
 }
 
+// Virtual folders have no file-system path. Windows fails CDM_GETFOLDERPATH for them, but Wine
+// answers with the shell's parsing name ("::{20D04FE0-...}" for My Computer), which no setup
+// program can install into.
+bool IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::string ListItemText(HWND list, WPARAM index) {
     const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
     if (length <= 0) return {};
@@ -137,7 +146,9 @@ void DirectoryChooserDialog::OnFolderChange() {
     char folder[kPathBufferSize]{};
     const LRESULT reply = SendMessageA(PlatformDialog(), CDM_GETFOLDERPATH, kPathBufferSize,
                                        reinterpret_cast<LPARAM>(folder));
-    SetDlgItemTextA(Window(), IDC_SELECTED_PATH, FolderPathFromReply(reply, folder).c_str());
+    std::string shown = FolderPathFromReply(reply, folder);
+    if (!IsDirectory(shown)) shown.clear();
+    SetDlgItemTextA(Window(), IDC_SELECTED_PATH, shown.c_str());
     UpdateSelectButton();
 }
 
