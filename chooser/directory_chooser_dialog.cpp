@@ -9,6 +9,7 @@
 #include "chooser/chooser_layout.h"
 #include "chooser/chooser_paths.h"
 #include "chooser/chooser_resources.h"
+#include "chooser/wide_title.h"
 #include "module/module_state.h"
 #include "text/system_code_page.h"
 
@@ -97,14 +98,13 @@ void DirectoryChooserDialog::OnInitDone() {
 
 void DirectoryChooserDialog::SetTextsFromResources() {
     // The platform dialog and the template's controls are ANSI windows: text given through them
-    // passes the ANSI code page, and Cyrillic outside code page 1251 turns into '?'. The wide
-    // texts go in past that conversion.
+    // passes the ANSI code page, and Cyrillic outside code page 1251 turns into '?'. The
+    // controls, built-in classes, keep UTF-16 text given to them directly.
     HINSTANCE module = Module().app.ResourceHandle();
     const auto resources = ResourcesFor(language_);
     std::wstring folderListLabel;
     if (resources) {
-        const std::wstring title = LoadWideString(module, resources->title);
-        DefWindowProcW(PlatformDialog(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+        SetWideTitle(PlatformDialog(), LoadWideString(module, resources->title));
         for (const auto& [id, text] : TemplateControlTexts(module, resources->childTemplate))
             SetDlgItemTextW(Window(), id, text.c_str());
         folderListLabel = LoadWideString(module, resources->folderListLabel);

@@ -119,8 +119,8 @@ TEST(ChooserResources, StringsMatchTheTable) {
         int id;
         std::u16string text;
     } strings[] = {
-        {786, u"&Папка:"},     {787, u"Выбор каталога"},  {788, u"&Directory:"},
-        {789, u"Select directory"}, {790, u"&Директорія:"}, {791, u"Вибір директорії"},
+        {786, u"&Папка:"},          {787, u"Выбор каталога"}, {788, u"&Directory:"},
+        {789, u"Select directory"}, {790, u"&Директорія:"},   {791, u"Вибір директорії"},
     };
     for (const auto& s : strings) {
         const ResourceBytes block = FindRussian(dll.module(), RT_STRING, s.id / 16 + 1);

@@ -38,8 +38,10 @@ void RemoveTree(const std::string& directory) {
             const std::string name = found.cFileName;
             if (name == "." || name == "..") continue;
             const std::string path = directory + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-            else DeleteFileA(path.c_str());
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
@@ -61,7 +63,7 @@ std::string CurrentDirectory() {
 // The caller's 260-byte buffer, followed by guard bytes, poisoned past the proposed path so
 // that any write past the terminating zero shows.
 class PathBuffer {
-public:
+  public:
     explicit PathBuffer(const std::string& proposed) {
         std::memset(memory_, kPoison, sizeof memory_);
         std::memcpy(memory_, proposed.c_str(), proposed.size() + 1);
@@ -73,17 +75,17 @@ public:
     // Only the new text and its zero were written.
     bool WrittenWithin(const std::string& text) const {
         const std::size_t written = text.size() + 1;
-        return this->text() == text && std::memcmp(memory_ + written, before_ + written,
-                                                    sizeof memory_ - written) == 0;
+        return this->text() == text &&
+               std::memcmp(memory_ + written, before_ + written, sizeof memory_ - written) == 0;
     }
 
-private:
+  private:
     char memory_[kPathSize + 16];
     char before_[kPathSize + 16];
 };
 
 class ChooserTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dll_.ResolveAll(&missing_)) << missing_;
         char temp[MAX_PATH] = {};
@@ -115,7 +117,7 @@ protected:
         return result;
     }
 
-private:
+  private:
     LoadedInstDll dll_;
     std::string missing_;
     std::string base_;
@@ -131,10 +133,10 @@ struct LanguageCase {
 TEST_F(ChooserTest, EachExportSpeaksItsLanguageAndTakesOverTheFileNameRow) {
     // Run under any ANSI code page but 1251, these texts only survive if they never pass it.
     const LanguageCase languages[] = {
-        {"SelectCatalog", &InstDllExports::SelectCatalog, L"Выбор каталога", L"&Папка:",
-         L"Выбрать", L"Отмена", L"Выбранный каталог:"},
-        {"SelectCatalogEng", &InstDllExports::SelectCatalogEng, L"Select directory",
-         L"&Directory:", L"Select", L"Cancel", L"Selected directory:"},
+        {"SelectCatalog", &InstDllExports::SelectCatalog, L"Выбор каталога", L"&Папка:", L"Выбрать",
+         L"Отмена", L"Выбранный каталог:"},
+        {"SelectCatalogEng", &InstDllExports::SelectCatalogEng, L"Select directory", L"&Directory:",
+         L"Select", L"Cancel", L"Selected directory:"},
         {"SelectCatalogUkr", &InstDllExports::SelectCatalogUkr, L"Вибір директорії",
          L"&Директорія:", L"Вибрати", L"Відміна", L"Вибрана директорія:"},
     };
@@ -145,6 +147,9 @@ TEST_F(ChooserTest, EachExportSpeaksItsLanguageAndTakesOverTheFileNameRow) {
         const int result = Run(exports().*language.select, buffer, [&](LiveChooser& chooser) {
             EXPECT_TRUE(chooser.WaitForShownFolder(proposed)) << chooser.ShownFolder();
             EXPECT_EQ(LiveChooser::Text(chooser.dialog()), language.title);
+            wchar_t asked[128] = {};
+            GetWindowTextW(chooser.dialog(), asked, 128);
+            EXPECT_EQ(std::wstring(asked), language.title) << "asked as the caption painter asks";
             EXPECT_EQ(LiveChooser::Text(chooser.PlatformControl(stc4)), language.folderListLabel);
             EXPECT_EQ(LiveChooser::Text(chooser.RowControl(kSelect)), language.select_);
             EXPECT_EQ(LiveChooser::Text(chooser.RowControl(kCancel)), language.cancel);
@@ -176,8 +181,7 @@ TEST_F(ChooserTest, ListShowsFoldersOnlyAndTheRowFollowsTheFolder) {
     const std::string proposed = In("Proposed");
     const std::string other = Make("Other");
     Make("Other\\Sub");
-    for (const char* file : {"readme.txt", "setup.exe", "no extension"})
-        CreateFileIn(other, file);
+    for (const char* file : {"readme.txt", "setup.exe", "no extension"}) CreateFileIn(other, file);
     PathBuffer buffer(proposed);
     const int result = Run(exports().SelectCatalogEng, buffer, [&](LiveChooser& chooser) {
         ASSERT_TRUE(chooser.WaitForShownFolder(proposed)) << chooser.ShownFolder();
@@ -229,16 +233,15 @@ TEST_F(ChooserTest, ProposedDirectoryIsCreatedAndRemovedOnlyWhenItShouldBe) {
         {"created, then cancelled", "New", "New", Before::Missing, UserDoes::Cancel, 0, false},
         {"created, then closed", "New", "New", Before::Missing, UserDoes::CloseBox, 0, false},
         {"created and chosen", "New", "New", Before::Missing, UserDoes::SelectProposed, 1, true},
-        {"created, another chosen", "New", "New", Before::Missing, UserDoes::SelectOther, 1,
-         false},
+        {"created, another chosen", "New", "New", Before::Missing, UserDoes::SelectOther, 1, false},
         {"existed, cancelled", "Old", "Old", Before::Empty, UserDoes::Cancel, 0, true},
         {"existed, another chosen", "Old", "Old", Before::Empty, UserDoes::SelectOther, 1, false},
         {"existed with a file, another chosen", "Old", "Old", Before::HoldsAFile,
          UserDoes::SelectOther, 1, true},
         {"parent missing, cancelled", "Gone\\Child", "Gone\\Child", Before::ParentMissing,
          UserDoes::Cancel, 0, false},
-        {"letter case differs only", "CaseDir", "CASEDIR", Before::Empty,
-         UserDoes::SelectProposed, 1, true},
+        {"letter case differs only", "CaseDir", "CASEDIR", Before::Empty, UserDoes::SelectProposed,
+         1, true},
         // The texts differ by the backslash, so the directory goes although it was chosen.
         {"trailing backslash", "Trail", "Trail\\", Before::Missing, UserDoes::SelectProposed, 1,
          false},
@@ -261,8 +264,10 @@ TEST_F(ChooserTest, ProposedDirectoryIsCreatedAndRemovedOnlyWhenItShouldBe) {
                 EXPECT_TRUE(chooser.WaitForShownFolder(other)) << chooser.ShownFolder();
             }
             shownAtSelect = chooser.ShownFolder();
-            if (c.user == UserDoes::CloseBox) chooser.Close();
-            else chooser.Click(c.user == UserDoes::Cancel ? kCancel : kSelect);
+            if (c.user == UserDoes::CloseBox)
+                chooser.Close();
+            else
+                chooser.Click(c.user == UserDoes::Cancel ? kCancel : kSelect);
         });
         EXPECT_EQ(result, c.result);
         if (c.result == 1) {

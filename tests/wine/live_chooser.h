@@ -11,11 +11,10 @@ namespace instdll::testing {
 // The chooser as a user meets it, worked from a thread other than the one that runs its modal
 // loop. Every wait ends after `timeoutMs`.
 class LiveChooser {
-public:
+  public:
     // Waits for the chooser that thread `threadId` shows; false when none appears in time or
     // `stillRunning` turns false first.
-    bool Attach(DWORD threadId, const std::function<bool()>& stillRunning,
-                DWORD timeoutMs = 15000);
+    bool Attach(DWORD threadId, const std::function<bool()>& stillRunning, DWORD timeoutMs = 15000);
 
     // The platform's open-file dialog, and the window of the chooser's own row inside it.
     HWND dialog() const { return dialog_; }
@@ -45,7 +44,7 @@ public:
     void Close() const;
     bool WaitUntilGone(DWORD timeoutMs = 10000) const;
 
-private:
+  private:
     HWND dialog_ = nullptr;
     HWND row_ = nullptr;
 };
