@@ -88,11 +88,5 @@ TEST(ChooserPaths, SelectionDecidesRemovalCopyAndResult) {
     }
 }
 
-TEST(ChooserPaths, UsableChoiceFitsTheBufferWithItsZero) {
-    EXPECT_TRUE(IsUsableChoice(std::string(259, 'a')));
-    EXPECT_FALSE(IsUsableChoice(std::string(260, 'a')));
-    EXPECT_FALSE(IsUsableChoice(""));
-}
-
 }  // namespace
 }  // namespace instdll
