@@ -6,6 +6,7 @@ packages=(
     cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     wine64 xvfb xdotool x11-apps imagemagick nsis zip
+    fonts-dejavu-core
 )
 
 missing=()
