@@ -20,9 +20,9 @@ TEST(ComponentCatalog, WalksInUnsignedByteOrder) {
     }
     // Upper-case Latin before '_' before lower-case, a prefix before the longer key, and bytes
     // above 0x7F after every ASCII byte.
-    EXPECT_EQ(KeysInWalkOrder(catalog), (std::vector<std::string>{"", "Zk:", "Zk:B", "Zk:B2",
-                                                                    "Zk:_", "Zk:a", "Zk:\xE9",
-                                                                    "zk:b"}));
+    EXPECT_EQ(
+        KeysInWalkOrder(catalog),
+        (std::vector<std::string>{"", "Zk:", "Zk:B", "Zk:B2", "Zk:_", "Zk:a", "Zk:\xE9", "zk:b"}));
 }
 
 TEST(ComponentCatalog, InsertIfAbsentKeepsTheFirstRecordWhole) {

@@ -8,7 +8,7 @@ constexpr std::uint16_t kOrdinalMarker = 0xFFFF;
 
 // Little-endian reads that fail, rather than run off, at the end of the data.
 class TemplateReader {
-  public:
+public:
     TemplateReader(const void* data, std::size_t size)
         : data_(static_cast<const unsigned char*>(data)), size_(size) {}
 
@@ -53,7 +53,7 @@ class TemplateReader {
     // Items start on a 4-byte boundary counted from the template's start.
     void AlignToDoubleWord() { Skip((4 - offset_ % 4) % 4); }
 
-  private:
+private:
     std::uint16_t Fail() {
         failed_ = true;
         return 0;

@@ -9,7 +9,7 @@ namespace {
 
 // Writes a template the way the resource compiler lays it out.
 class TemplateBytes {
-  public:
+public:
     TemplateBytes& Word(std::uint16_t value) {
         bytes.push_back(static_cast<unsigned char>(value & 0xFF));
         bytes.push_back(static_cast<unsigned char>(value >> 8));

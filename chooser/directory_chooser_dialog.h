@@ -11,13 +11,13 @@ namespace instdll {
 // row and buttons give way to a row that shows the current folder, with Select and Cancel.
 // The mask lets no file through, so the list shows folders only.
 class DirectoryChooserDialog final : public OpenFileDialog {
-  public:
+public:
     DirectoryChooserDialog(ChooserLanguage language, HWND parent);
 
     // The folder shown when Select was pressed; empty until then.
     const std::string& SelectedPath() const { return selectedPath_; }
 
-  private:
+private:
     void DoDataExchange(bool save) override;
     bool OnCommand(WORD controlId, WORD notification) override;
     void OnInitDone() override;

@@ -16,7 +16,7 @@ HWND DefaultOwner() {
 // Keeps the owner and its top-level window disabled while a dialog runs, then enables again
 // only what it disabled and gives the focus back.
 class OwnerDisabled {
-  public:
+public:
     explicit OwnerDisabled(HWND owner) : focus_(GetFocus()) {
         if (owner == nullptr) return;
         Disable(owner);
@@ -31,7 +31,7 @@ class OwnerDisabled {
         if (focus_ != nullptr && IsWindow(focus_)) SetFocus(focus_);
     }
 
-  private:
+private:
     void Disable(HWND window) {
         if (window != nullptr && !EnableWindow(window, FALSE)) disabled_.push_back(window);
     }

@@ -12,7 +12,7 @@ namespace instdll {
 // whose handlers a derived dialog overrides. The hook attaches the object to the window it
 // serves (the child template's window; the dialog itself in the old style).
 class OpenFileDialog {
-  public:
+public:
     // `filter` separates descriptions and patterns with '|'.
     OpenFileDialog(const char* defaultExtension, const char* fileName, DWORD flags,
                    const std::string& filter, HWND parent);
@@ -27,7 +27,7 @@ class OpenFileDialog {
     // IDCANCEL.
     INT_PTR DoModal();
 
-  protected:
+protected:
     // The window the hook serves, and the platform dialog around it.
     HWND Window() const { return window_; }
     HWND PlatformDialog() const;
@@ -48,7 +48,7 @@ class OpenFileDialog {
     virtual void OnCancel();
     virtual void OnLBSelChangedNotify(UINT /*listId*/, UINT /*index*/, UINT /*code*/) {}
 
-  private:
+private:
     static UINT_PTR CALLBACK HookProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     UINT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandleNotification(UINT code);

@@ -15,7 +15,7 @@ namespace {
 // move the setup program's working directory and keep the proposed directory in use, so that
 // it could not be removed; the guard puts the directory back when the dialog has ended.
 class CurrentDirectoryKept {
-  public:
+public:
     CurrentDirectoryKept() {
         const DWORD size = GetCurrentDirectoryW(0, nullptr);
         if (size == 0) return;
@@ -29,7 +29,7 @@ class CurrentDirectoryKept {
         if (!saved_.empty()) SetCurrentDirectoryW(saved_.c_str());
     }
 
-  private:
+private:
     std::wstring saved_;
 };
 

@@ -23,7 +23,7 @@ using testing::TitleValue;
 // Poisons the part of every enumeration data buffer that the registry did not fill, so that
 // AddressSanitizer stops the run at any read of it.
 class PoisoningRegistry final : public RegistryAccess {
-  public:
+public:
     explicit PoisoningRegistry(MemoryRegistry& inner) : inner_(inner) {}
 
     long RegEnumValueA(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
@@ -64,7 +64,7 @@ class PoisoningRegistry final : public RegistryAccess {
     }
     long RegCloseKey(RegHandle k) override { return inner_.RegCloseKey(k); }
 
-  private:
+private:
     MemoryRegistry& inner_;
 };
 

@@ -14,11 +14,11 @@ unsigned char FoldAscii(unsigned char c) {
 // Windows orders subkeys by their upper-cased names.
 struct FoldedLess {
     bool operator()(const std::string& a, const std::string& b) const {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return FoldAscii(static_cast<unsigned char>(x)) <
-                       FoldAscii(static_cast<unsigned char>(y));
-            });
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) {
+                                                return FoldAscii(static_cast<unsigned char>(x)) <
+                                                       FoldAscii(static_cast<unsigned char>(y));
+                                            });
     }
 };
 
@@ -140,8 +140,8 @@ RegHandle MemoryRegistry::AddHandle(std::shared_ptr<Key> key) {
     return handle;
 }
 
-long MemoryRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t,
-                                   std::uint32_t, RegHandle* result) {
+long MemoryRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t, std::uint32_t,
+                                   RegHandle* result) {
     if (auto failure = Intercept(RegOperation::OpenKeyEx)) return *failure;
     if (result == nullptr) return kErrorInvalidParameter;
     long error = kErrorSuccess;
@@ -162,9 +162,8 @@ long MemoryRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint3
     return kErrorSuccess;
 }
 
-long MemoryRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char*,
-                                     std::uint32_t, std::uint32_t, RegHandle* result,
-                                     std::uint32_t* disposition) {
+long MemoryRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char*, std::uint32_t,
+                                     std::uint32_t, RegHandle* result, std::uint32_t* disposition) {
     if (auto failure = Intercept(RegOperation::CreateKeyEx)) return *failure;
     if (result == nullptr) return kErrorInvalidParameter;
     long error = kErrorSuccess;
@@ -223,8 +222,8 @@ long MemoryRegistry::RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
 }
 
 long MemoryRegistry::RegEnumValueA(RegHandle key, std::uint32_t index, char* name,
-                                   std::uint32_t* nameSize, std::uint32_t* type,
-                                   std::uint8_t* data, std::uint32_t* dataSize) {
+                                   std::uint32_t* nameSize, std::uint32_t* type, std::uint8_t* data,
+                                   std::uint32_t* dataSize) {
     if (auto failure = Intercept(RegOperation::EnumValue)) return *failure;
     long error = kErrorSuccess;
     Key* base = Resolve(key, &error);

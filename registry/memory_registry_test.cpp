@@ -15,13 +15,14 @@ protected:
     RegistryKey Create(const char* path, RegHandle root = kHkeyLocalMachine) {
         RegistryKey key(registry);
         std::uint32_t disposition = 0;
-        EXPECT_EQ(registry.RegCreateKeyExA(root, path, "", 0, kKeyAllAccess, key.put(),
-                                           &disposition),
-                  kErrorSuccess);
+        EXPECT_EQ(
+            registry.RegCreateKeyExA(root, path, "", 0, kKeyAllAccess, key.put(), &disposition),
+            kErrorSuccess);
         return key;
     }
     void SetText(RegHandle key, const char* name, const std::string& text) {
-        registry.RegSetValueExA(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+        registry.RegSetValueExA(key, name, kRegSz,
+                                reinterpret_cast<const std::uint8_t*>(text.c_str()),
                                 static_cast<std::uint32_t>(text.size() + 1));
     }
     std::vector<std::string> SubkeyNames(RegHandle key) {
@@ -38,7 +39,8 @@ protected:
 
 TEST_F(MemoryRegistryTest, SubkeysEnumerateInUpperCasedNameOrder) {
     auto root = Create("Software\\Test");
-    for (const char* name : {"beta", "_x", "Alpha", "zk:b", "Zk:A", "ALPHA"}) Create(name, root.get());
+    for (const char* name : {"beta", "_x", "Alpha", "zk:b", "Zk:A", "ALPHA"})
+        Create(name, root.get());
     EXPECT_EQ(SubkeyNames(root.get()),
               (std::vector<std::string>{"Alpha", "beta", "Zk:A", "zk:b", "_x"}));
 }
@@ -54,7 +56,8 @@ TEST_F(MemoryRegistryTest, ValuesEnumerateInCreationOrderAndNamesIgnoreCase) {
         std::uint8_t data[256];
         std::uint32_t nameSize = sizeof name;
         std::uint32_t dataSize = sizeof data;
-        const long result = registry.RegEnumValueA(key.get(), i, name, &nameSize, nullptr, data, &dataSize);
+        const long result =
+            registry.RegEnumValueA(key.get(), i, name, &nameSize, nullptr, data, &dataSize);
         if (result == kErrorNoMoreItems) break;
         ASSERT_EQ(result, kErrorSuccess);
         seen.push_back(std::string(name) + "=" + reinterpret_cast<char*>(data));
@@ -92,18 +95,21 @@ TEST_F(MemoryRegistryTest, ErrorCodesMatchWin32) {
     EXPECT_EQ(registry.RegCloseKey(0x4242), kErrorInvalidHandle);
     EXPECT_EQ(registry.RegDeleteKeyA(kHkeyLocalMachine, "software\\PARENT\\child"), kErrorSuccess);
     std::uint32_t type = 0;
-    EXPECT_EQ(registry.RegQueryValueExA(parent.get(), "", &type, nullptr, nullptr), kErrorKeyDeleted);
+    EXPECT_EQ(registry.RegQueryValueExA(parent.get(), "", &type, nullptr, nullptr),
+              kErrorKeyDeleted);
 }
 
 TEST_F(MemoryRegistryTest, CreateMakesMissingParentsAndReportsDisposition) {
     RegistryKey key(registry);
     std::uint32_t disposition = 0;
-    ASSERT_EQ(registry.RegCreateKeyExA(kHkeyCurrentUser, "A\\B\\C", "", 0, kKeyAllAccess,
-                                       key.put(), &disposition), kErrorSuccess);
+    ASSERT_EQ(registry.RegCreateKeyExA(kHkeyCurrentUser, "A\\B\\C", "", 0, kKeyAllAccess, key.put(),
+                                       &disposition),
+              kErrorSuccess);
     EXPECT_EQ(disposition, kRegCreatedNewKey);
     RegistryKey again(registry);
     ASSERT_EQ(registry.RegCreateKeyExA(kHkeyCurrentUser, "a\\b\\c", "", 0, kKeyAllAccess,
-                                       again.put(), &disposition), kErrorSuccess);
+                                       again.put(), &disposition),
+              kErrorSuccess);
     EXPECT_EQ(disposition, kRegOpenedExistingKey);
     EXPECT_FALSE(OpenKey(registry, kHkeyLocalMachine, "A").is_open()) << "roots are separate";
 }

@@ -4,7 +4,8 @@ namespace instdll {
 
 // Every registry path and value name the library touches.
 inline constexpr char kProductKeyPath[] = "SOFTWARE\\Zk\\Zkv7\\7.5";
-inline constexpr char kUninstallRootPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kUninstallRootPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr char kComponentCounterPath[] = "SOFTWARE\\Zk\\Zkv7\\7.5\\Components";
 inline constexpr char kTitlesPath[] = "Software\\Zk\\Zkv7\\7.5\\Titles";
 

@@ -20,7 +20,8 @@ public:
     HandleOut(const HandleOut&) = delete;
     HandleOut& operator=(const HandleOut&) = delete;
     ~HandleOut() {
-        if (target_ != nullptr && opened_ != nullptr) *target_ = reinterpret_cast<RegHandle>(opened_);
+        if (target_ != nullptr && opened_ != nullptr)
+            *target_ = reinterpret_cast<RegHandle>(opened_);
     }
     PHKEY get() { return target_ == nullptr ? nullptr : &opened_; }
 
@@ -38,8 +39,8 @@ long Win32Registry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32
 }
 
 long Win32Registry::RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                                    std::uint32_t options, std::uint32_t access,
-                                    RegHandle* result, std::uint32_t* disposition) {
+                                    std::uint32_t options, std::uint32_t access, RegHandle* result,
+                                    std::uint32_t* disposition) {
     HandleOut out(result);
     return ::RegCreateKeyExA(ToHkey(key), subKey, 0, const_cast<char*>(keyClass), options, access,
                              nullptr, out.get(), ToDword(disposition));
@@ -56,8 +57,8 @@ long Win32Registry::RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
 }
 
 long Win32Registry::RegEnumValueA(RegHandle key, std::uint32_t index, char* name,
-                                  std::uint32_t* nameSize, std::uint32_t* type,
-                                  std::uint8_t* data, std::uint32_t* dataSize) {
+                                  std::uint32_t* nameSize, std::uint32_t* type, std::uint8_t* data,
+                                  std::uint32_t* dataSize) {
     return ::RegEnumValueA(ToHkey(key), index, name, ToDword(nameSize), nullptr, ToDword(type),
                            data, ToDword(dataSize));
 }

@@ -45,7 +45,9 @@ TEST(AnsiText, FindIsExactAndFirst) {
 TEST(AnsiText, FindSkipsTrailBytesInADoubleByteCodePage) {
     // 0x83 0x5C is one character in code page 932 whose trail byte is a backslash; 0x83 0x2D
     // likewise ends in '-'.
-    const std::string text = "\x83\x5C" "a\\b";
+    const std::string text =
+        "\x83\x5C"
+        "a\\b";
     EXPECT_EQ(FindAtCharBoundary(text, "\\", HostCodePage(932)), 3);
     EXPECT_EQ(FindAtCharBoundary(text, "\\", HostCodePage(1252)), 1);
     const std::string dash = "\x83-f x -f";
@@ -69,15 +71,15 @@ TEST(AnsiText, CaseInsensitiveEqualityFollowsTheCodePage) {
         {1252, "Zk:", "zK:", true},
         {1252, "C:\\A\\", "c:\\a\\", true},
         {1252, "C:\\A", "C:\\A\\", false},
-        {1252, "\xC9t\xE9", "\xE9T\xC9", true},   // Été / éTÉ
-        {1252, "\x8A", "\x9A", true},             // Š / š
-        {1252, "\xD7", "\xF7", false},            // × and ÷ are no letters
+        {1252, "\xC9t\xE9", "\xE9T\xC9", true},                        // Été / éTÉ
+        {1252, "\x8A", "\x9A", true},                                  // Š / š
+        {1252, "\xD7", "\xF7", false},                                 // × and ÷ are no letters
         {1251, "\xCF\xE0\xEF\xEA\xE0", "\xEF\xC0\xCF\xCA\xC0", true},  // Папка / пАПКА
-        {1251, "\xA8", "\xB8", true},             // Ё / ё
-        {1251, "\xAF", "\xBF", true},             // Ї / ї
+        {1251, "\xA8", "\xB8", true},                                  // Ё / ё
+        {1251, "\xAF", "\xBF", true},                                  // Ї / ї
         {1252, "", "", true},
         {1252, "a", "", false},
-        {932, "\x82\x60", "\x82\x81", false},     // fullwidth A and a: distinct characters
+        {932, "\x82\x60", "\x82\x81", false},  // fullwidth A and a: distinct characters
         {932, "a\x82\x60", "A\x82\x60", true},
     };
     for (const auto& c : cases) {

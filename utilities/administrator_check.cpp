@@ -7,7 +7,7 @@ namespace {
 
 // Sole owner of one service manager handle.
 class ServiceManagerHandle {
-  public:
+public:
     ServiceManagerHandle(SC_HANDLE handle, const std::function<BOOL(SC_HANDLE)>& close)
         : handle_(handle), close_(close) {}
     ServiceManagerHandle(const ServiceManagerHandle&) = delete;
@@ -18,7 +18,7 @@ class ServiceManagerHandle {
 
     bool is_open() const { return handle_ != nullptr; }
 
-  private:
+private:
     SC_HANDLE handle_;
     const std::function<BOOL(SC_HANDLE)>& close_;
 };

@@ -11,7 +11,7 @@ namespace instdll {
 namespace {
 
 class DeleteMachineValueTest : public ::testing::Test {
-  protected:
+protected:
     void Seed(const char* path, std::initializer_list<const char*> names) {
         RegistryKey key(registry);
         registry.RegCreateKeyA(kHkeyLocalMachine, path, key.put());

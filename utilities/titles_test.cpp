@@ -1,6 +1,7 @@
 #include "utilities/titles.h"
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct TitleCase {
     std::optional<std::string> stored;  // the data added under valueName; none: key unchanged
     long result = kErrorSuccess;
 };
+
+// Test logs name a case by its label instead of dumping its bytes.
+void PrintTo(const TitleCase& c, std::ostream* out) { *out << c.label; }
 
 class AddToTitlesTest : public ::testing::TestWithParam<TitleCase> {};
 
@@ -200,6 +204,8 @@ struct FailureCase {
     std::optional<std::string> stored;
     long result;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.label; }
 
 class AddToTitlesFailureTest : public ::testing::TestWithParam<FailureCase> {};
 

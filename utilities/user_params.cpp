@@ -15,7 +15,7 @@ namespace {
 
 // Sole owner of one file handle.
 class FileHandle {
-  public:
+public:
     FileHandle(const std::string& path, DWORD access, DWORD disposition)
         : handle_(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
@@ -28,7 +28,7 @@ class FileHandle {
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
 
-  private:
+private:
     HANDLE handle_;
 };
 
@@ -62,7 +62,7 @@ void ReplaceTail(const std::string& path, std::size_t offset, const FileBytes& t
 
 // Sole owner of one resource update: discarded unless committed.
 class ResourceUpdate {
-  public:
+public:
     ResourceUpdate(const std::string& path, bool replaceAll, const UserParamsCalls& calls)
         : handle_(BeginUpdateResourceA(path.c_str(), replaceAll ? TRUE : FALSE)),
           endUpdate_(calls.endUpdate) {}
@@ -93,7 +93,7 @@ class ResourceUpdate {
 
     void Commit() { endUpdate_(std::exchange(handle_, nullptr), FALSE); }
 
-  private:
+private:
     HANDLE handle_;
     const std::function<BOOL(HANDLE, BOOL)>& endUpdate_;
 };

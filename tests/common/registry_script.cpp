@@ -69,8 +69,8 @@ const std::vector<ScriptValue>& Values() {
 // Names avoid the characters between 'Z' and 'a' ('_' among them): Windows orders subkeys by
 // upper-cased names and Wine by lower-cased ones, so those would sort differently.
 void CreateKeys(RegistryAccess& registry, RegHandle scratch, Transcript& out) {
-    for (const std::string name : {"beta", "Alpha", "1digit", "gamma", "ALPHA", "Zk:One",
-                                   "zk:two", "Alpha\\Inner", "Alpha\\\\Double\\"}) {
+    for (const std::string name : {"beta", "Alpha", "1digit", "gamma", "ALPHA", "Zk:One", "zk:two",
+                                   "Alpha\\Inner", "Alpha\\\\Double\\"}) {
         RegistryKey key(registry);
         std::uint32_t disposition = 0;
         const long result = registry.RegCreateKeyExA(scratch, name.c_str(), "", 0, kKeyAllAccess,
@@ -79,7 +79,8 @@ void CreateKeys(RegistryAccess& registry, RegHandle scratch, Transcript& out) {
     }
     const std::string longName(255, 'L');
     RegistryKey key(registry);
-    out.Add("createKey " + Shown(longName), registry.RegCreateKeyA(scratch, longName.c_str(), key.put()));
+    out.Add("createKey " + Shown(longName),
+            registry.RegCreateKeyA(scratch, longName.c_str(), key.put()));
 }
 
 void EnumerateKeys(RegistryAccess& registry, RegHandle scratch, Transcript& out) {
@@ -197,9 +198,8 @@ std::vector<std::string> RunRegistryScript(RegistryAccess& registry) {
     Transcript out;
     {
         RegistryKey missing(registry);
-        out.Add("open missing scratch",
-                registry.RegOpenKeyExA(kHkeyCurrentUser, kScriptRoot, 0, kKeyAllAccess,
-                                       missing.put()));
+        out.Add("open missing scratch", registry.RegOpenKeyExA(kHkeyCurrentUser, kScriptRoot, 0,
+                                                               kKeyAllAccess, missing.put()));
     }
     RegistryKey scratch(registry);
     std::uint32_t disposition = 0;

@@ -63,7 +63,7 @@ std::string CurrentDirectory() {
 // The caller's 260-byte buffer, followed by guard bytes, poisoned past the proposed path so
 // that any write past the terminating zero shows.
 class PathBuffer {
-  public:
+public:
     explicit PathBuffer(const std::string& proposed) {
         std::memset(memory_, kPoison, sizeof memory_);
         std::memcpy(memory_, proposed.c_str(), proposed.size() + 1);
@@ -79,13 +79,13 @@ class PathBuffer {
                std::memcmp(memory_ + written, before_ + written, sizeof memory_ - written) == 0;
     }
 
-  private:
+private:
     char memory_[kPathSize + 16];
     char before_[kPathSize + 16];
 };
 
 class ChooserTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(dll_.ResolveAll(&missing_)) << missing_;
         char temp[MAX_PATH] = {};
@@ -117,7 +117,7 @@ class ChooserTest : public ::testing::Test {
         return result;
     }
 
-  private:
+private:
     LoadedInstDll dll_;
     std::string missing_;
     std::string base_;

@@ -11,7 +11,7 @@ namespace instdll::testing {
 // The chooser as a user meets it, worked from a thread other than the one that runs its modal
 // loop. Every wait ends after `timeoutMs`.
 class LiveChooser {
-  public:
+public:
     // Waits for the chooser that thread `threadId` shows; false when none appears in time or
     // `stillRunning` turns false first.
     bool Attach(DWORD threadId, const std::function<bool()>& stillRunning, DWORD timeoutMs = 15000);
@@ -44,7 +44,7 @@ class LiveChooser {
     void Close() const;
     bool WaitUntilGone(DWORD timeoutMs = 10000) const;
 
-  private:
+private:
     HWND dialog_ = nullptr;
     HWND row_ = nullptr;
 };

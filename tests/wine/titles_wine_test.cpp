@@ -20,7 +20,7 @@ std::vector<TitleValue> SortedByName(std::vector<TitleValue> values) {
 }
 
 class TitlesWineTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string missing;
         ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;

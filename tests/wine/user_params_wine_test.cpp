@@ -31,7 +31,7 @@ struct ShownBox {
 // Finds the dialog that the constructing thread shows, records it and presses its OK button.
 // Gives up after a few seconds, so that a missing box never hangs the run.
 class MessageBoxWatcher {
-  public:
+public:
     MessageBoxWatcher()
         : owner_(GetCurrentThreadId()), worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
@@ -47,7 +47,7 @@ class MessageBoxWatcher {
         return box_;
     }
 
-  private:
+private:
     static constexpr DWORD kPatienceMs = 10000;
 
     static DWORD WINAPI Run(void* self) {
@@ -146,7 +146,7 @@ void WriteBytes(const std::string& path, const FileBytes& bytes) {
 }
 
 class UserParamsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string missing;
         ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;

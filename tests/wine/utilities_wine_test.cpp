@@ -19,7 +19,7 @@ namespace instdll::testing {
 namespace {
 
 class ExportsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string missing;
         ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
@@ -34,7 +34,7 @@ class ExportsTest : public ::testing::Test {
 constexpr char kScratchKey[] = "Software\\InstDLLDeleteValueTest";
 
 class DeleteValueTest : public ExportsTest {
-  protected:
+protected:
     void SetUp() override {
         ExportsTest::SetUp();
         DeleteTree(HKEY_LOCAL_MACHINE, kScratchKey);
