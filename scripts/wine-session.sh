@@ -30,6 +30,8 @@ exec {displayfd}>&-
 export DISPLAY=":$display"
 export WINEPREFIX="$session/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
+# A Western locale (ANSI code page 1252) whatever the caller's, so that runs are alike.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINE WINESERVER
 "$WINE" wineboot --init >"$session/wineboot.log" 2>&1 ||

@@ -11,7 +11,7 @@ int main(void) {
     memset(logFile, 'x', sizeof logFile);
     if (FindISUInCatalog("C:\\nowhere\\", logFile) != 0 || logFile[0] != '\0') ++failures;
     if (RemoveAllInCatExcept("C:\\nowhere\\", "") != 1) ++failures;
-    if (RegDBDeleteValue("SOFTWARE\\InstDLLImportTest", "none") != 0) ++failures;
+    if (CheckPrivileges() != 1) ++failures; /* Wine runs its programs as an administrator */
     printf("caller through the import library: %s\n", failures == 0 ? "ok" : "FAILED");
     return failures;
 }
