@@ -120,13 +120,12 @@ UINT_PTR CALLBACK OpenFileDialog::HookProcedure(HWND window, UINT message, WPARA
 }
 
 UINT_PTR OpenFileDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    static const UINT listSelectionChanged = RegisterWindowMessageA(LBSELCHSTRINGA);
     if (message == WM_NOTIFY) {
         HandleNotification(reinterpret_cast<const NMHDR*>(lParam)->code);
         return FALSE;
     }
     if (message == WM_COMMAND) return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    if (message == listSelectionChanged && (parameters_.Flags & OFN_EXPLORER) == 0) {
+    if (message == listSelectionChanged_ && (parameters_.Flags & OFN_EXPLORER) == 0) {
         OnLBSelChangedNotify(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
         return TRUE;
     }

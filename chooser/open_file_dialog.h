@@ -59,6 +59,9 @@ private:
     std::string filter_;
     HWND parent_;
     HWND window_ = nullptr;
+    // The old-style dialog's list notification; registered names map to the same id for the
+    // session's life.
+    UINT listSelectionChanged_ = RegisterWindowMessageA(LBSELCHSTRINGA);
 };
 
 }  // namespace instdll

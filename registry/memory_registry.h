@@ -32,7 +32,7 @@ inline constexpr std::size_t kRegOperationCount = 10;
 class MemoryRegistry final : public RegistryAccess {
 public:
     MemoryRegistry();
-    ~MemoryRegistry() override;
+    ~MemoryRegistry();
 
     long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
                        std::uint32_t access, RegHandle* result) override;

@@ -35,10 +35,12 @@ inline constexpr long kErrorKeyDeleted = 1018;
 // their arguments and error codes. Sizes are in bytes (characters for names, as Win32 counts
 // them for the ANSI calls). Outputs are left unchanged on failure unless the Win32 function
 // documents otherwise (ERROR_MORE_DATA reports the size needed).
+//
+// Implementations are used through references and never deleted through this interface; the
+// destructor is protected and non-virtual so that the stateless system registry is trivially
+// destructible and stays valid while the module-wide keys close at unload.
 class RegistryAccess {
 public:
-    virtual ~RegistryAccess() = default;
-
     virtual long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
                                std::uint32_t access, RegHandle* result) = 0;
     virtual long RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
@@ -57,6 +59,12 @@ public:
     virtual long RegDeleteKeyA(RegHandle key, const char* subKey) = 0;
     virtual long RegDeleteValueA(RegHandle key, const char* valueName) = 0;
     virtual long RegCloseKey(RegHandle key) = 0;
+
+protected:
+    RegistryAccess() = default;
+    RegistryAccess(const RegistryAccess&) = default;
+    RegistryAccess& operator=(const RegistryAccess&) = default;
+    ~RegistryAccess() = default;
 };
 
 }  // namespace instdll

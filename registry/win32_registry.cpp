@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 namespace instdll {
 namespace {
 
@@ -84,9 +86,14 @@ long Win32Registry::RegDeleteValueA(RegHandle key, const char* valueName) {
 
 long Win32Registry::RegCloseKey(RegHandle key) { return ::RegCloseKey(ToHkey(key)); }
 
-RegistryAccess& SystemRegistry() {
-    static Win32Registry registry;
-    return registry;
-}
+// At namespace scope rather than a function-local static: a guarded static costs the mingw
+// runtime two handles that are never closed, leaked on every load of the DLL. Stateless and
+// trivially destructible, it is usable whatever the order of initialisation and destruction.
+namespace {
+Win32Registry systemRegistry;
+static_assert(std::is_trivially_destructible_v<Win32Registry>);
+}  // namespace
+
+RegistryAccess& SystemRegistry() { return systemRegistry; }
 
 }  // namespace instdll

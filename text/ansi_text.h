@@ -5,9 +5,9 @@
 namespace instdll {
 
 // What the logic needs to know of the system's ANSI code page.
+// Used through references and never deleted through this interface (see RegistryAccess).
 class AnsiCodePage {
 public:
-    virtual ~AnsiCodePage() = default;
     // True for the first byte of a double-byte character.
     virtual bool IsLeadByte(unsigned char byte) const = 0;
     // Case-insensitive comparison by the code page's letters: 0 when equal.
@@ -16,6 +16,12 @@ public:
     bool EqualNoCase(const std::string& a, const std::string& b) const {
         return CompareNoCase(a.c_str(), b.c_str()) == 0;
     }
+
+protected:
+    AnsiCodePage() = default;
+    AnsiCodePage(const AnsiCodePage&) = default;
+    AnsiCodePage& operator=(const AnsiCodePage&) = default;
+    ~AnsiCodePage() = default;
 };
 
 // Byte-counted substrings: a negative position counts as 0, a negative count gives "", a count

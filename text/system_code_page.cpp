@@ -13,11 +13,11 @@ public:
     }
 };
 
+// Not a function-local static, whose guard leaks two handles per load (see SystemRegistry).
+const Win32CodePage systemCodePage{};
+
 }  // namespace
 
-const AnsiCodePage& SystemCodePage() {
-    static const Win32CodePage codePage;
-    return codePage;
-}
+const AnsiCodePage& SystemCodePage() { return systemCodePage; }
 
 }  // namespace instdll

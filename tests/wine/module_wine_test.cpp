@@ -27,6 +27,34 @@ TEST(Module, LoadsAndUnloadsAHundredTimesWithoutTouchingTheRegistry) {
     EXPECT_EQ(SnapshotTree(HKEY_CURRENT_USER, "Software"), userBefore);
 }
 
+// Wine does not count a process's handles, but it hands out the lowest free slot: a handle
+// leaked since the last probe makes the next probe's value differ.
+HKEY ProbeHandle() {
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &key);
+    RegCloseKey(key);
+    return key;
+}
+
+void LoadInitAndUnload() {
+    LoadedInstDll dll;
+    std::string missing;
+    ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
+    // The uninstall root exists in every prefix, so at least that key is kept open.
+    ASSERT_EQ(dll.exports().InitV7Info(), 1);
+}
+
+TEST(Module, UnloadReleasesTheKeysTheCatalogueKept) {
+    // Wine leaks a handle whenever comdlg32 and the shell libraries behind it load afresh; a
+    // setup program keeps them loaded, and so does this test, so that only InstDLL's own count.
+    ASSERT_NE(LoadLibraryA("comdlg32.dll"), nullptr);
+    LoadInitAndUnload();
+    const HKEY before = ProbeHandle();
+    ASSERT_NE(before, nullptr);
+    for (int i = 0; i < 20; ++i) LoadInitAndUnload();
+    EXPECT_EQ(ProbeHandle(), before);
+}
+
 TEST(Module, FindBeforeInitSeesAnEmptyCatalogue) {
     LoadedInstDll dll;
     std::string missing;
