@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "chooser/chooser_paths.h"
@@ -42,7 +43,8 @@ INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
 
 int SelectDirectory(ChooserLanguage language, char* path) {
     if (path == nullptr) return 0;
-    const std::string proposed = path;
+    // The buffer holds 260 bytes; a caller that forgot the terminating zero is not read past it.
+    const std::string proposed(path, strnlen(path, kPathBufferSize - 1));
     DirectoryChooserDialog dialog(language, nullptr);
     dialog.Parameters().lpstrInitialDir = proposed.c_str();
     const bool created = CreateDirectoryA(proposed.c_str(), nullptr) != FALSE;
