@@ -65,15 +65,21 @@ private:
     bool failed_ = false;
 };
 
+// Position and size, in dialog units, as the dialog and each of its items store them.
+template <typename Placed>
+void ReadPlacement(TemplateReader& reader, Placed& placed) {
+    placed.x = reader.Coordinate();
+    placed.y = reader.Coordinate();
+    placed.width = reader.Coordinate();
+    placed.height = reader.Coordinate();
+}
+
 DialogItem ReadItem(TemplateReader& reader) {
     DialogItem item;
     reader.AlignToDoubleWord();
     item.style = reader.DoubleWord();
     item.exStyle = reader.DoubleWord();
-    item.x = reader.Coordinate();
-    item.y = reader.Coordinate();
-    item.width = reader.Coordinate();
-    item.height = reader.Coordinate();
+    ReadPlacement(reader, item);
     item.id = reader.Word();
     item.windowClass = reader.Field();
     item.text = reader.Field();
@@ -98,10 +104,7 @@ std::optional<DialogTemplate> ParseDialogTemplate(const void* data, std::size_t 
     if (dialog.style == 0xFFFF0001u) return std::nullopt;
     dialog.exStyle = reader.DoubleWord();
     const std::uint16_t itemCount = reader.Word();
-    dialog.x = reader.Coordinate();
-    dialog.y = reader.Coordinate();
-    dialog.width = reader.Coordinate();
-    dialog.height = reader.Coordinate();
+    ReadPlacement(reader, dialog);
     dialog.menu = reader.Field();
     dialog.windowClass = reader.Field();
     dialog.title = reader.String();
