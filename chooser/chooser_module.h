@@ -11,7 +11,7 @@ namespace instdll {
 // dialog: the platform's parameter block keeps pointers into both.
 struct ChooserModule {
     // The module whose child templates and strings the dialog shows.
-    HINSTANCE resources;
+    HINSTANCE resourceModule;
     // The pattern no ordinary file matches, so that the list shows folders only.
     const std::string& mask;
     // The window title: made on the first dialog, reloaded by every dialog for its language.

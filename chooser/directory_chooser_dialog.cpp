@@ -66,16 +66,16 @@ DirectoryChooserDialog::DirectoryChooserDialog(ChooserLanguage language, HWND pa
     : OpenFileDialog(module.mask.c_str(), module.mask.c_str(), OFN_LONGNAMES | OFN_ENABLETEMPLATE,
                      MaskFilter(module.mask), parent),
       language_(language),
-      resources_(module.resources) {
+      resourceModule_(module.resourceModule) {
     const auto resources = ResourcesFor(language);
     auto& title = module.title;
     if (!title) title.emplace();
     if (resources) {
         Parameters().lpTemplateName = MAKEINTRESOURCEA(resources->childTemplate);
-        *title = LoadAnsiString(resources_, resources->title);
+        *title = LoadAnsiString(resourceModule_, resources->title);
     }
     Parameters().lpstrTitle = title->c_str();
-    Parameters().hInstance = resources_;
+    Parameters().hInstance = resourceModule_;
 }
 
 void DirectoryChooserDialog::DoDataExchange(bool save) {
@@ -103,10 +103,11 @@ void DirectoryChooserDialog::SetTextsFromResources() {
     const auto resources = ResourcesFor(language_);
     WideText folderListLabel;
     if (resources) {
-        SetWideTitle(PlatformDialog(), LoadWideString(resources_, resources->title).c_str());
-        for (const auto& [id, text] : TemplateControlTexts(resources_, resources->childTemplate))
+        SetWideTitle(PlatformDialog(), LoadWideString(resourceModule_, resources->title).c_str());
+        for (const auto& [id, text] :
+             TemplateControlTexts(resourceModule_, resources->childTemplate))
             SetDlgItemTextW(Window(), id, text.c_str());
-        folderListLabel = LoadWideString(resources_, resources->folderListLabel);
+        folderListLabel = LoadWideString(resourceModule_, resources->folderListLabel);
     }
     SetDlgItemTextW(PlatformDialog(), stc4, folderListLabel.c_str());
 }

@@ -32,7 +32,7 @@ private:
     void UpdateSelectButton();
 
     ChooserLanguage language_;
-    HINSTANCE resources_;
+    HINSTANCE resourceModule_;
     std::string selectedPath_;
 };
 
