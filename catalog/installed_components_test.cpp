@@ -66,18 +66,19 @@ protected:
 TEST_F(InstalledComponentsTest, MergesTheProductKeyIntoTheUninstallList) {
     using testing::SeedProductComponent;
     using testing::SeedUninstallEntry;
-    const std::string command = "C:\\P\\un.exe -f\"D:\\A\\u1.isu\" X -c\"D:\\A\\uninst.dll\"";
+    const std::string command = testing::UninstallCommand("D:\\A\\", "u1.isu", "X");
     ASSERT_TRUE(SeedUninstallEntry(registry, "Zk:Sample", "Zk:Sample 7.5 Net", command));
     ASSERT_TRUE(SeedProductComponent(registry, "Zk:Sample Net", "Bin", "C:\\Z\\s.exe", 2));
     // Keys meet byte for byte only: this one makes an entry of its own.
-    ASSERT_TRUE(SeedUninstallEntry(registry, "zK:Tool", "Zk:Tool 7.5 X", "t.exe"));
+    ASSERT_TRUE(
+        SeedUninstallEntry(registry, "zK:Tool", "Zk:Tool 7.5 X", testing::kFamilyUninstaller));
     ASSERT_TRUE(SeedProductComponent(registry, "ZK:TOOL X", "Tools", "t.dll"));
     // The first of two entries with the same display name wins.
     ASSERT_TRUE(SeedUninstallEntry(registry, "Zk:Twin1", "Zk:Twin", "first"));
     ASSERT_TRUE(SeedUninstallEntry(registry, "Zk:Twin2", "Zk:Twin", "second -c x"));
     // No prefix, or too short for one: never taken.
-    ASSERT_TRUE(SeedUninstallEntry(registry, "Other", "Zk:Other", "o.exe"));
-    ASSERT_TRUE(SeedUninstallEntry(registry, "Zk", "Zk:Short", "s.exe"));
+    ASSERT_TRUE(SeedUninstallEntry(registry, "Other", "Zk:Other", testing::kFamilyUninstaller));
+    ASSERT_TRUE(SeedUninstallEntry(registry, "Zk", "Zk:Short", testing::kFamilyUninstaller));
     ASSERT_TRUE(SeedProductComponent(registry, "Components", "C", "c.exe"));
     ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(4)));
 
@@ -102,7 +103,7 @@ TEST_F(InstalledComponentsTest, AnswersOneWhenEitherKeyOpens) {
     EXPECT_EQ(Keys(), (std::vector<std::string>{"Zk:P"}));
     EXPECT_EQ(registry.OpenHandleCount(), 1u);
 
-    ASSERT_TRUE(testing::SeedUninstallEntry(registry, "Zk:U", "Zk:U", "u.exe"));
+    ASSERT_TRUE(testing::SeedUninstallEntry(registry, "Zk:U", "Zk:U", testing::kFamilyUninstaller));
     registry.FailOperation(RegOperation::OpenKeyEx, kErrorAccessDenied);
     EXPECT_EQ(components.InitV7Info(), 0);
     EXPECT_EQ(Keys(), (std::vector<std::string>{"Zk:P"}));
@@ -160,7 +161,8 @@ TEST_F(InstalledComponentsTest, DisplayNameIsTakenWithinTheBytesRead) {
         InstalledComponents catalogue(fresh, codePage);
         const std::string path = testing::UninstallEntryPath("Zk:E");
         ASSERT_TRUE(testing::SeedValue(fresh, path, kDisplayNameValue, c.type, c.data));
-        ASSERT_TRUE(testing::SeedText(fresh, path, kUninstallStringValue, "u.exe"));
+        ASSERT_TRUE(
+            testing::SeedText(fresh, path, kUninstallStringValue, testing::kFamilyUninstaller));
         EXPECT_EQ(catalogue.InitV7Info(), 1);
         std::optional<std::string> key;
         if (!catalogue.catalog().empty()) key = catalogue.catalog().begin()->first;

@@ -1,6 +1,7 @@
 #include "catalog/uninstall_entry.h"
 
 #include "gtest/gtest.h"
+#include "tests/common/catalog_seed.h"
 #include "text/host_code_page.h"
 
 namespace instdll {
@@ -8,28 +9,38 @@ namespace {
 
 struct CommandCase {
     unsigned codePage;
-    const char* command;
+    std::string command;
     UninstallCommandParts expected;
 };
 
+// A command of the family's own uninstall program with `tail` after it.
+std::string Uninstaller(const char* tail) {
+    return testing::kFamilyUninstaller + std::string(tail);
+}
+
+// Where no "-f" is found, the arguments start two bytes into the program's path.
+constexpr char kProgramAfterDrive[] = "\\Program Files\\Zk\\Common\\zkuninst.exe";
+
 const CommandCase kCommandCases[] = {
     {1252,
-     "C:\\P\\un.exe -f\"D:\\A\\u1.isu\" X -c\"D:\\A\\uninst.dll\"",
+     Uninstaller(" -f\"D:\\A\\u1.isu\" X -c\"D:\\A\\uninst.dll\""),
      {"D:\\A\\", "u1.isu", "X", "D:\\A\\uninst.dll"}},
     {1252,
-     "C:\\P\\un.exe -f\"D:\\A\\u1.isu\" -c\"D:\\A\\uninst.dll\"",
+     Uninstaller(" -f\"D:\\A\\u1.isu\" -c\"D:\\A\\uninst.dll\""),
      {"D:\\A\\", "u1.isu", "", "D:\\A\\uninst.dll"}},
-    {1252, "C:\\P\\un.exe -f\"D:\\A\\u1.isu\" X", {"D:\\A\\", "u1.isu", "", ""}},
+    {1252, Uninstaller(" -f\"D:\\A\\u1.isu\" X"), {"D:\\A\\", "u1.isu", "", ""}},
     {1252,
-     "C:\\P\\un.exe -f\"D:\\A\\u1.isu\" -a b -c\"D:\\A\\uninst.dll\" -x",
+     Uninstaller(" -f\"D:\\A\\u1.isu\" -a b -c\"D:\\A\\uninst.dll\" -x"),
      {"D:\\A\\", "u1.isu", "-a b", "D:\\A\\uninst.dll"}},
     // Without ".isu" the arguments start right after "-f" and its delimiter.
     {1252,
-     "un.exe -f\"D:\\A\\u1.log\" X -c\"D:\\uninst.dll\"",
+     Uninstaller(" -f\"D:\\A\\u1.log\" X -c\"D:\\uninst.dll\""),
      {"", "", "D:\\A\\u1.log\" X", "D:\\uninst.dll"}},
-    {1252, "un.exe -c\"D:\\uninst.dll\"", {"", "", ".exe", "D:\\uninst.dll"}},
-    {1252, "un.exe X Y -c\"D:\\uninst.dll\"", {"", "", ".exe X Y", "D:\\uninst.dll"}},
-    {1252, "un.exe -c\"D:\\other.dll\"", {"", "", ".exe", ""}},
+    {1252, Uninstaller(" -c\"D:\\uninst.dll\""), {"", "", kProgramAfterDrive, "D:\\uninst.dll"}},
+    {1252,
+     Uninstaller(" X Y -c\"D:\\uninst.dll\""),
+     {"", "", kProgramAfterDrive + std::string(" X Y"), "D:\\uninst.dll"}},
+    {1252, Uninstaller(" -c\"D:\\other.dll\""), {"", "", kProgramAfterDrive, ""}},
     {1252, "", {"", "", "", ""}},
     {1252, "-f", {"", "", "", ""}},
     {1252, "-c", {"", "", "", ""}},
@@ -37,18 +48,18 @@ const CommandCase kCommandCases[] = {
     {1252, "a.isu -f\"b\" uninst.dll -c\"x\"", {"", "", "f\"b\" uninst.dll", ""}},
     {1252, "-f\"x.isu\"", {"", "x.isu", "", ""}},
     // Markers compare exactly: "-F", ".ISU" and "-C" are not markers.
-    {1252, "un.exe -F\"D:\\A\\u1.ISU\" X -C\"D:\\A\\uninst.dll\"", {"", "", "", ""}},
+    {1252, Uninstaller(" -F\"D:\\A\\u1.ISU\" X -C\"D:\\A\\uninst.dll\""), {"", "", "", ""}},
     // Only the first ".isu" closes the log path.
     {1252,
-     "un.exe -f\"D:\\a.isu\\b.isu\" X -c\"uninst.dll\"",
+     Uninstaller(" -f\"D:\\a.isu\\b.isu\" X -c\"uninst.dll\""),
      {"D:\\", "a.isu", ".isu\" X", "uninst.dll"}},
     // 0x81 0x75 is one character in code page 932, so "uninst.dll" after 0x81 is no marker.
     {1252,
-     "un.exe -f\"D:\\l.isu\" X -c\"D:\\\x81uninst.dll\"",
+     Uninstaller(" -f\"D:\\l.isu\" X -c\"D:\\\x81uninst.dll\""),
      {"D:\\", "l.isu", "X", "D:\\\x81uninst.dll"}},
-    {932, "un.exe -f\"D:\\l.isu\" X -c\"D:\\\x81uninst.dll\"", {"D:\\", "l.isu", "X", ""}},
+    {932, Uninstaller(" -f\"D:\\l.isu\" X -c\"D:\\\x81uninst.dll\""), {"D:\\", "l.isu", "X", ""}},
     {932,
-     "un.exe -f\"D:\\\x95\\l.isu\" X -c\"D:\\uninst.dll\"",
+     Uninstaller(" -f\"D:\\\x95\\l.isu\" X -c\"D:\\uninst.dll\""),
      {"D:\\", "\x95\\l.isu", "X", "D:\\uninst.dll"}},
 };
 

@@ -3,9 +3,10 @@
 #include <optional>
 
 #include "chooser/chooser_ids.h"
-#include "chooser/select_directory.h"
 
 namespace instdll {
+
+enum class ChooserLanguage : int { Russian = 0, English = 1, Ukrainian = 2 };
 
 // The resources that give the chooser its language.
 struct ChooserResources {

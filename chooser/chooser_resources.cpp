@@ -4,29 +4,29 @@
 
 namespace instdll {
 
-std::wstring LoadWideString(HINSTANCE module, int id) {
+WideText LoadWideString(HINSTANCE module, int id) {
     // With no buffer length, LoadStringW hands out the resource's own text, not terminated.
     const wchar_t* text = nullptr;
     const int length =
         LoadStringW(module, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || text == nullptr) return {};
-    return {text, static_cast<std::size_t>(length)};
+    return WideText(text, static_cast<std::size_t>(length));
 }
 
 std::string LoadAnsiString(HINSTANCE module, int id) {
-    const std::wstring wide = LoadWideString(module, id);
+    const WideText wide = LoadWideString(module, id);
     if (wide.empty()) return {};
     const int wideLength = static_cast<int>(wide.size());
     const int size =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), wideLength, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string text(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, text.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), wideLength, text.data(), size, nullptr, nullptr);
     return text;
 }
 
-std::vector<std::pair<int, std::wstring>> TemplateControlTexts(HINSTANCE module, int templateId) {
-    std::vector<std::pair<int, std::wstring>> texts;
+std::vector<std::pair<int, WideText>> TemplateControlTexts(HINSTANCE module, int templateId) {
+    std::vector<std::pair<int, WideText>> texts;
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(templateId), RT_DIALOG);
     if (found == nullptr) return texts;
     HGLOBAL loaded = LoadResource(module, found);
@@ -35,7 +35,7 @@ std::vector<std::pair<int, std::wstring>> TemplateControlTexts(HINSTANCE module,
     if (!dialog) return texts;
     for (const auto& item : dialog->items) {
         if (item.text.name.empty()) continue;
-        texts.emplace_back(item.id, std::wstring(item.text.name.begin(), item.text.name.end()));
+        texts.emplace_back(item.id, WideText(item.text.name.data(), item.text.name.size()));
     }
     return texts;
 }

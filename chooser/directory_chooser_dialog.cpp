@@ -10,7 +10,6 @@
 #include "chooser/chooser_paths.h"
 #include "chooser/chooser_resources.h"
 #include "chooser/wide_title.h"
-#include "module/module_state.h"
 #include "text/system_code_page.h"
 
 namespace instdll {
@@ -23,7 +22,7 @@ constexpr int kHiddenPlatformControls[] = {stc3, edt1, cmb13,    stc2,   cmb1,
 
 // The description is never shown (the file-type row is hidden), but without a pattern after it
 // the platform falls back to listing every file.
-std::string MaskFilter() { return Module().chooserMask + '|' + Module().chooserMask + '|'; }
+std::string MaskFilter(const std::string& mask) { return mask + '|' + mask + '|'; }
 
 ScreenRect WindowRect(HWND window) {
     RECT rect{};
@@ -62,20 +61,21 @@ std::string ListItemText(HWND list, WPARAM index) {
 
 }  // namespace
 
-DirectoryChooserDialog::DirectoryChooserDialog(ChooserLanguage language, HWND parent)
-    : OpenFileDialog(Module().chooserMask.c_str(), Module().chooserMask.c_str(),
-                     OFN_LONGNAMES | OFN_ENABLETEMPLATE, MaskFilter(), parent),
-      language_(language) {
-    HINSTANCE module = Module().app.ResourceHandle();
+DirectoryChooserDialog::DirectoryChooserDialog(ChooserLanguage language, HWND parent,
+                                               const ChooserModule& module)
+    : OpenFileDialog(module.mask.c_str(), module.mask.c_str(), OFN_LONGNAMES | OFN_ENABLETEMPLATE,
+                     MaskFilter(module.mask), parent),
+      language_(language),
+      resourceModule_(module.resourceModule) {
     const auto resources = ResourcesFor(language);
-    auto& title = Module().chooserTitle;
+    auto& title = module.title;
     if (!title) title.emplace();
     if (resources) {
         Parameters().lpTemplateName = MAKEINTRESOURCEA(resources->childTemplate);
-        *title = LoadAnsiString(module, resources->title);
+        *title = LoadAnsiString(resourceModule_, resources->title);
     }
     Parameters().lpstrTitle = title->c_str();
-    Parameters().hInstance = module;
+    Parameters().hInstance = resourceModule_;
 }
 
 void DirectoryChooserDialog::DoDataExchange(bool save) {
@@ -100,14 +100,14 @@ void DirectoryChooserDialog::SetTextsFromResources() {
     // The platform dialog and the template's controls are ANSI windows: text given through them
     // passes the ANSI code page, and Cyrillic outside code page 1251 turns into '?'. The
     // controls, built-in classes, keep UTF-16 text given to them directly.
-    HINSTANCE module = Module().app.ResourceHandle();
     const auto resources = ResourcesFor(language_);
-    std::wstring folderListLabel;
+    WideText folderListLabel;
     if (resources) {
-        SetWideTitle(PlatformDialog(), LoadWideString(module, resources->title));
-        for (const auto& [id, text] : TemplateControlTexts(module, resources->childTemplate))
+        SetWideTitle(PlatformDialog(), LoadWideString(resourceModule_, resources->title).c_str());
+        for (const auto& [id, text] :
+             TemplateControlTexts(resourceModule_, resources->childTemplate))
             SetDlgItemTextW(Window(), id, text.c_str());
-        folderListLabel = LoadWideString(module, resources->folderListLabel);
+        folderListLabel = LoadWideString(resourceModule_, resources->folderListLabel);
     }
     SetDlgItemTextW(PlatformDialog(), stc4, folderListLabel.c_str());
 }

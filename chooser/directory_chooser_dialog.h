@@ -2,8 +2,9 @@
 
 #include <string>
 
+#include "chooser/chooser_language.h"
+#include "chooser/chooser_module.h"
 #include "chooser/open_file_dialog.h"
-#include "chooser/select_directory.h"
 
 namespace instdll {
 
@@ -12,7 +13,7 @@ namespace instdll {
 // The mask lets no file through, so the list shows folders only.
 class DirectoryChooserDialog final : public OpenFileDialog {
 public:
-    DirectoryChooserDialog(ChooserLanguage language, HWND parent);
+    DirectoryChooserDialog(ChooserLanguage language, HWND parent, const ChooserModule& module);
 
     // The folder shown when Select was pressed; empty until then.
     const std::string& SelectedPath() const { return selectedPath_; }
@@ -31,6 +32,7 @@ private:
     void UpdateSelectButton();
 
     ChooserLanguage language_;
+    HINSTANCE resourceModule_;
     std::string selectedPath_;
 };
 

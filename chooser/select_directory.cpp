@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "chooser/chooser_paths.h"
 #include "chooser/directory_chooser_dialog.h"
@@ -22,16 +23,17 @@ public:
         if (size == 0) return;
         saved_.resize(size);
         const DWORD length = GetCurrentDirectoryW(size, saved_.data());
-        saved_.resize(length < size ? length : 0);
+        if (length == 0 || length >= size) saved_.clear();
     }
     CurrentDirectoryKept(const CurrentDirectoryKept&) = delete;
     CurrentDirectoryKept& operator=(const CurrentDirectoryKept&) = delete;
     ~CurrentDirectoryKept() {
-        if (!saved_.empty()) SetCurrentDirectoryW(saved_.c_str());
+        if (!saved_.empty()) SetCurrentDirectoryW(saved_.data());
     }
 
 private:
-    std::wstring saved_;
+    // Zero-terminated; empty when the directory could not be read.
+    std::vector<wchar_t> saved_;
 };
 
 INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
@@ -41,11 +43,11 @@ INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
 
 }  // namespace
 
-int SelectDirectory(ChooserLanguage language, char* path) {
+int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module) {
     if (path == nullptr) return 0;
     // The buffer holds 260 bytes; a caller that forgot the terminating zero is not read past it.
     const std::string proposed(path, strnlen(path, kPathBufferSize - 1));
-    DirectoryChooserDialog dialog(language, nullptr);
+    DirectoryChooserDialog dialog(language, nullptr, module);
     dialog.Parameters().lpstrInitialDir = proposed.c_str();
     const bool created = CreateDirectoryA(proposed.c_str(), nullptr) != FALSE;
     const INT_PTR result = RunKeepingCurrentDirectory(dialog);

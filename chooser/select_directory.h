@@ -1,11 +1,12 @@
 #pragma once
 
-namespace instdll {
+#include "chooser/chooser_language.h"
+#include "chooser/chooser_module.h"
 
-enum class ChooserLanguage : int { Russian = 0, English = 1, Ukrainian = 2 };
+namespace instdll {
 
 // Proposes the directory in `path` (260 bytes, in and out) and lets the user pick one.
 // 1 when the user pressed Select, else 0.
-int SelectDirectory(ChooserLanguage language, char* path);
+int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module);
 
 }  // namespace instdll

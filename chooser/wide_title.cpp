@@ -18,8 +18,8 @@ LRESULT CALLBACK WideTextProcedure(HWND window, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
-void SetWideTitle(HWND dialog, const std::wstring& title) {
-    DefWindowProcW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+void SetWideTitle(HWND dialog, const wchar_t* title) {
+    DefWindowProcW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
     if (GetPropW(dialog, kPreviousProcedure) != nullptr) return;
     const LONG_PTR previous = GetWindowLongPtrW(dialog, GWLP_WNDPROC);
     if (SetPropW(dialog, kPreviousProcedure, reinterpret_cast<HANDLE>(previous)))

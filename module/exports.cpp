@@ -13,6 +13,15 @@
 
 using namespace instdll;
 
+namespace {
+
+ChooserModule ModuleChooser() {
+    ModuleState& module = Module();
+    return {module.app.ResourceHandle(), module.chooserMask, module.chooserTitle};
+}
+
+}  // namespace
+
 extern "C" {
 
 int __stdcall CheckPrivileges(void) { return CallerIsAdministrator() ? 1 : 0; }
@@ -36,14 +45,16 @@ int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsT
     return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep);
 }
 
-int __stdcall SelectCatalog(char* path) { return SelectDirectory(ChooserLanguage::Russian, path); }
+int __stdcall SelectCatalog(char* path) {
+    return SelectDirectory(ChooserLanguage::Russian, path, ModuleChooser());
+}
 
 int __stdcall SelectCatalogEng(char* path) {
-    return SelectDirectory(ChooserLanguage::English, path);
+    return SelectDirectory(ChooserLanguage::English, path, ModuleChooser());
 }
 
 int __stdcall SelectCatalogUkr(char* path) {
-    return SelectDirectory(ChooserLanguage::Ukrainian, path);
+    return SelectDirectory(ChooserLanguage::Ukrainian, path, ModuleChooser());
 }
 
 int __stdcall WriteUserParams(const char* targetFile, const char* first, const char* second) {

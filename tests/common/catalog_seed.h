@@ -135,11 +135,14 @@ inline std::optional<RawValue> ReadCounter(RegistryAccess& registry) {
     return ReadRawValue(registry, kComponentCounterPath, kComponentCounterValue);
 }
 
+// The program that every uninstall command of the family runs.
+inline constexpr char kFamilyUninstaller[] = "C:\\Program Files\\Zk\\Common\\zkuninst.exe";
+
 // The uninstall command of a component whose log lies in `logDir`.
 inline std::string UninstallCommand(const std::string& logDir, const std::string& logFile,
                                     const std::string& arguments) {
-    return "C:\\Setup\\Uninst.exe -f\"" + logDir + logFile + "\" " + arguments + " -c\"" + logDir +
-           "uninst.dll\"";
+    return std::string(kFamilyUninstaller) + " -f\"" + logDir + logFile + "\" " + arguments +
+           " -c\"" + logDir + "uninst.dll\"";
 }
 
 // A component in the uninstall list, logged as l.isu in `logDir`, whose catalogue key is
