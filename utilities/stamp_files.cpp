@@ -1,6 +1,7 @@
 #include "utilities/stamp_files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,19 @@ constexpr char kTemporaryPrefix[] = "zks";
 
 DWORD ChunkFor(std::uint64_t remaining) {
     return static_cast<DWORD>(std::min<std::uint64_t>(remaining, kStreamChunkSize));
+}
+
+// Reads or writes all `size` bytes, however few each call moves; false when a call fails or
+// moves nothing.
+template <typename Call, typename Byte>
+bool TransferAll(const Call& call, HANDLE handle, Byte* bytes, std::size_t size) {
+    while (size > 0) {
+        DWORD moved = 0;
+        if (!call(handle, bytes, ChunkFor(size), &moved, nullptr) || moved == 0) return false;
+        bytes += moved;
+        size -= moved;
+    }
+    return true;
 }
 
 }  // namespace
@@ -37,29 +51,11 @@ bool OpenFile::Seek(std::uint64_t offset) const {
 }
 
 bool OpenFile::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
-    if (!Seek(offset)) return false;
-    while (size > 0) {
-        DWORD read = 0;
-        if (!calls_.readFile(handle_, out, ChunkFor(size), &read, nullptr) || read == 0) {
-            return false;
-        }
-        out += read;
-        size -= read;
-    }
-    return true;
+    return Seek(offset) && TransferAll(calls_.readFile, handle_, out, size);
 }
 
 bool OpenFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-    if (!Seek(offset)) return false;
-    while (size > 0) {
-        DWORD written = 0;
-        if (!calls_.writeFile(handle_, data, ChunkFor(size), &written, nullptr) || written == 0) {
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
+    return Seek(offset) && TransferAll(calls_.writeFile, handle_, data, size);
 }
 
 bool OpenFile::EndAndFlush(std::uint64_t size) {
@@ -88,7 +84,7 @@ bool SameBytes(const RandomAccessFile& a, std::uint64_t aFrom, const RandomAcces
         const DWORD length = ChunkFor(size - done);
         if (!a.ReadAt(aFrom + done, chunkA.data(), length) ||
             !b.ReadAt(bFrom + done, chunkB.data(), length) ||
-            !std::equal(chunkA.begin(), chunkA.begin() + length, chunkB.begin())) {
+            std::memcmp(chunkA.data(), chunkB.data(), length) != 0) {
             return false;
         }
         done += length;

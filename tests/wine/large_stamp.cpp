@@ -47,7 +47,9 @@ void ExpectedOverlay(std::uint64_t from, std::uint8_t* out, std::size_t size) {
         std::uint8_t bytes[kMarkerSize] = {};
         MarkerAt(marker, bytes);
         for (std::size_t i = 0; i < kMarkerSize; ++i) {
-            if (marker + i >= from && marker + i < from + size) out[marker + i - from] = bytes[i];
+            if (marker + i >= from && marker + i < from + size) {
+                out[static_cast<std::size_t>(marker + i - from)] = bytes[i];
+            }
         }
     }
 }

@@ -202,8 +202,19 @@ TEST_F(UserParamsTest, KeepsWhatFollowsTheSectionsAndTheAttributes) {
     EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"target.exe"});
 }
 
-// One kind of call made to fail: the call numbered `failAt` (from 0) of its kind fails, and
-// `made` counts every call of that kind.
+// Makes the call numbered `failAt` (from 0) of `call` run `fail` instead; `made` counts them.
+template <typename Result, typename... Args, typename Fail>
+void FailCall(std::function<Result(Args...)>& call, int failAt, int& made, Fail fail) {
+    call = [real = call, failAt, &made, fail](Args... args) -> Result {
+        return made++ == failAt ? fail(args...) : real(args...);
+    };
+}
+
+BOOL FailWith(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
 struct InjectedFault {
     const char* what;
     std::function<void(UserParamsCalls& calls, int failAt, int& made)> install;
@@ -212,56 +223,43 @@ struct InjectedFault {
 const InjectedFault kFaults[] = {
     {"failing read",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.files.readFile = [failAt, &made](HANDLE file, void* out, DWORD size, DWORD* read,
-                                                OVERLAPPED* overlapped) {
-             if (made++ != failAt) return ReadFile(file, out, size, read, overlapped);
-             SetLastError(ERROR_READ_FAULT);
-             return FALSE;
-         };
+         FailCall(
+             calls.files.readFile, failAt, made,
+             [](HANDLE, void*, DWORD, DWORD*, OVERLAPPED*) { return FailWith(ERROR_READ_FAULT); });
      }},
     {"failing write",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.files.writeFile = [failAt, &made](HANDLE file, const void* data, DWORD size,
-                                                 DWORD* written, OVERLAPPED* overlapped) {
-             if (made++ != failAt) return WriteFile(file, data, size, written, overlapped);
-             SetLastError(ERROR_WRITE_FAULT);
-             return FALSE;
-         };
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*) {
+                      return FailWith(ERROR_WRITE_FAULT);
+                  });
      }},
-    {"full disk: half written, then none",
+    {"full disk: half written",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.files.writeFile = [failAt, &made](HANDLE file, const void* data, DWORD size,
-                                                 DWORD* written, OVERLAPPED* overlapped) {
-             if (made++ < failAt) return WriteFile(file, data, size, written, overlapped);
-             if (made - 1 == failAt) return WriteFile(file, data, size / 2, written, overlapped);
-             SetLastError(ERROR_DISK_FULL);
-             return FALSE;
-         };
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* o) {
+                      WriteFile(file, data, size / 2, written, o);
+                      return FailWith(ERROR_DISK_FULL);
+                  });
      }},
     {"out of memory",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.files.writeFile = [failAt, &made](HANDLE file, const void* data, DWORD size,
-                                                 DWORD* written, OVERLAPPED* overlapped) {
-             if (made++ == failAt) throw std::bad_alloc();
-             return WriteFile(file, data, size, written, overlapped);
-         };
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*) -> BOOL {
+                      throw std::bad_alloc();
+                  });
      }},
     {"failing commit",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.endUpdate = [failAt, &made](HANDLE update, BOOL discard) {
-             if (made++ != failAt) return EndUpdateResourceA(update, discard);
+         FailCall(calls.endUpdate, failAt, made, [](HANDLE update, BOOL) {
              EndUpdateResourceA(update, TRUE);
-             SetLastError(ERROR_DISK_FULL);
-             return FALSE;
-         };
+             return FailWith(ERROR_DISK_FULL);
+         });
      }},
     {"failing replace",
      [](UserParamsCalls& calls, int failAt, int& made) {
-         calls.moveFile = [failAt, &made](const char* from, const char* to, DWORD flags) {
-             if (made++ != failAt) return MoveFileExA(from, to, flags);
-             SetLastError(ERROR_ACCESS_DENIED);
-             return FALSE;
-         };
+         FailCall(calls.moveFile, failAt, made,
+                  [](const char*, const char*, DWORD) { return FailWith(ERROR_ACCESS_DENIED); });
      }},
 };
 
