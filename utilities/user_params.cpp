@@ -159,8 +159,8 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
         return;
     }
     target.Close();
-    SetFileAttributesA(copy.path().c_str(), attributes);
-    if (calls.moveFile(copy.path().c_str(), targetPath.c_str(),
+    if (SetFileAttributesA(copy.path().c_str(), attributes) &&
+        calls.moveFile(copy.path().c_str(), targetPath.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         copy.Keep();
     }
