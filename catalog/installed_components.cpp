@@ -36,13 +36,14 @@ int InstalledComponents::InitV7Info() {
 
 int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileName) {
     if (logFileName == nullptr) return 0;
+    // Cleared first, so that a call that ends early on any path leaves "".
+    logFileName[0] = '\0';
     const std::string wanted = ArgumentText(directory);
     for (const auto& [key, record] : catalog_) {
         if (LogsIn(record, wanted, codePage_)) {
             return CopyToBuffer(record.LogFile, logFileName, kLogFileNameCapacity) ? 1 : 0;
         }
     }
-    logFileName[0] = '\0';
     return 0;
 }
 

@@ -100,6 +100,19 @@ void OpenFileDialog::OnCancel() { EndDialog(PlatformDialog(), IDCANCEL); }
 
 UINT_PTR CALLBACK OpenFileDialog::HookProcedure(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
+    // An exception must not unwind through the platform's dialog code: the dialog ends as
+    // cancelled instead, and the export answers as for a cancel.
+    try {
+        return DispatchHook(window, message, wParam, lParam);
+    } catch (...) {
+        // An explorer-style hook runs in a child of the platform dialog, an old-style one in it.
+        const bool child = (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) != 0;
+        EndDialog(child ? GetParent(window) : window, IDCANCEL);
+        return FALSE;
+    }
+}
+
+UINT_PTR OpenFileDialog::DispatchHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         // The platform passes its parameter block, which carries the object.
         const auto* parameters = reinterpret_cast<const OPENFILENAMEA*>(lParam);

@@ -50,6 +50,7 @@ protected:
 
 private:
     static UINT_PTR CALLBACK HookProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static UINT_PTR DispatchHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     UINT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandleNotification(UINT code);
 

@@ -6,6 +6,7 @@
 #include "include/InstDLL.h"
 
 #include "chooser/select_directory.h"
+#include "module/export_boundary.h"
 #include "module/module_state.h"
 #include "registry/win32_registry.h"
 #include "utilities/small_utilities.h"
@@ -24,42 +25,57 @@ ChooserModule ModuleChooser() {
 
 extern "C" {
 
-int __stdcall CheckPrivileges(void) { return CallerIsAdministrator() ? 1 : 0; }
-
-int __stdcall FindISUInCatalog(const char* directory, char* logFileName) {
-    return Module().components.FindISUInCatalog(directory, logFileName);
+int __stdcall CheckPrivileges(void) {
+    return AtExportBoundary(0, [] { return CallerIsAdministrator() ? 1 : 0; });
 }
 
-int __stdcall InitV7Info(void) { return Module().components.InitV7Info(); }
+int __stdcall FindISUInCatalog(const char* directory, char* logFileName) {
+    return AtExportBoundary(
+        0, [&] { return Module().components.FindISUInCatalog(directory, logFileName); });
+}
+
+int __stdcall InitV7Info(void) {
+    return AtExportBoundary(0, [] { return Module().components.InitV7Info(); });
+}
 
 int __stdcall RegDBAddToTitles(const char* valueName, const char* title) {
-    return static_cast<int>(AddToTitles(SystemRegistry(), valueName, title));
+    return AtExportBoundary(ERROR_NOT_ENOUGH_MEMORY, [&] {
+        return static_cast<int>(AddToTitles(SystemRegistry(), valueName, title));
+    });
 }
 
 int __stdcall RegDBDeleteValue(const char* subKey, const char* valueName) {
-    DeleteMachineValue(SystemRegistry(), subKey, valueName);
-    return 0;
+    return AtExportBoundary(0, [&] {
+        DeleteMachineValue(SystemRegistry(), subKey, valueName);
+        return 0;
+    });
 }
 
 int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
-    return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep);
+    return AtExportBoundary(
+        1, [&] { return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep); });
 }
 
 int __stdcall SelectCatalog(char* path) {
-    return SelectDirectory(ChooserLanguage::Russian, path, ModuleChooser());
+    return AtExportBoundary(
+        0, [&] { return SelectDirectory(ChooserLanguage::Russian, path, ModuleChooser()); });
 }
 
 int __stdcall SelectCatalogEng(char* path) {
-    return SelectDirectory(ChooserLanguage::English, path, ModuleChooser());
+    return AtExportBoundary(
+        0, [&] { return SelectDirectory(ChooserLanguage::English, path, ModuleChooser()); });
 }
 
 int __stdcall SelectCatalogUkr(char* path) {
-    return SelectDirectory(ChooserLanguage::Ukrainian, path, ModuleChooser());
+    return AtExportBoundary(
+        0, [&] { return SelectDirectory(ChooserLanguage::Ukrainian, path, ModuleChooser()); });
 }
 
 int __stdcall WriteUserParams(const char* targetFile, const char* first, const char* second) {
-    StampUserParams(targetFile, first, second);
-    return 0;
+    return AtExportBoundary(0, [&] {
+        StampUserParams(targetFile, first, second);
+        return 0;
+    });
 }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace instdll {
@@ -106,11 +107,16 @@ std::optional<long> MemoryRegistry::Intercept(RegOperation operation) {
         --failure->callsLeftBeforeFailing;
         return std::nullopt;
     }
+    if (failure->outOfMemory) throw std::bad_alloc();
     return failure->error;
 }
 
 void MemoryRegistry::FailOperation(RegOperation operation, long error, unsigned successesFirst) {
-    failures_[static_cast<std::size_t>(operation)] = Failure{error, successesFirst};
+    failures_[static_cast<std::size_t>(operation)] = Failure{error, successesFirst, false};
+}
+
+void MemoryRegistry::RunOutOfMemory(RegOperation operation, unsigned successesFirst) {
+    failures_[static_cast<std::size_t>(operation)] = Failure{0, successesFirst, true};
 }
 
 void MemoryRegistry::ClearFailures() { failures_.fill(std::nullopt); }

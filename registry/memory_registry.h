@@ -55,6 +55,9 @@ public:
     // From now on, after `successesFirst` further successful-or-not calls of `operation`, every
     // call of it returns `error` without doing anything.
     void FailOperation(RegOperation operation, long error, unsigned successesFirst = 0);
+    // As FailOperation, but the call throws std::bad_alloc, as an allocation inside the caller
+    // would: the seam for out-of-memory paths.
+    void RunOutOfMemory(RegOperation operation, unsigned successesFirst = 0);
     void ClearFailures();
 
     std::size_t OpenHandleCount() const { return handles_.size(); }
@@ -68,6 +71,7 @@ private:
     struct Failure {
         long error;
         unsigned callsLeftBeforeFailing;
+        bool outOfMemory;
     };
 
     std::optional<long> Intercept(RegOperation operation);

@@ -1,11 +1,15 @@
 #include "utilities/pe_overlay.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 
 namespace instdll {
 namespace {
+
+using FileBytes = std::vector<std::uint8_t>;
 
 struct Section {
     std::uint32_t rawOffset;
@@ -26,6 +30,20 @@ void PutU32(FileBytes& file, std::size_t at, std::uint32_t value) {
     PutU16(file, at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
+class BytesInMemory final : public RandomAccessFile {
+public:
+    explicit BytesInMemory(const FileBytes& bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override {
+        if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), size, out);
+        return true;
+    }
+
+private:
+    const FileBytes& bytes_;
+};
+
 // A PE file of `size` bytes with the given section table, headers ending at `headersSize`.
 FileBytes PeFile(std::size_t size, std::vector<Section> sections,
                  std::uint32_t headersSize = 0x400) {
@@ -42,6 +60,10 @@ FileBytes PeFile(std::size_t size, std::vector<Section> sections,
         PutU32(file, kSectionTable + 40 * i + 20, sections[i].rawOffset);
     }
     return file;
+}
+
+std::optional<std::uint64_t> SectionDataEnd(const FileBytes& bytes) {
+    return SectionDataEnd(BytesInMemory(bytes));
 }
 
 TEST(SectionDataEnd, IsTheFurthestEndOfHeadersAndSectionData) {
@@ -86,30 +108,31 @@ TEST(SectionDataEnd, RejectsWhatIsNotAPeFile) {
         << "cut inside the headers";
 }
 
-TEST(Overlay, IsWhatFollowsTheSectionData) {
-    FileBytes file = PeFile(0x1000, {{0x400, 0xC00}});
-    EXPECT_TRUE(Overlay(file).empty());
-    const FileBytes tail{'s', 'f', 'x', 0, 1, 2};
-    file.insert(file.end(), tail.begin(), tail.end());
-    EXPECT_EQ(Overlay(file), tail);
-    EXPECT_TRUE(Overlay(FileBytes{'n', 'o', 't', ' ', 'P', 'E'}).empty());
-}
+// A file much larger than memory: the headers are real, every other byte reads as 0xCC.
+class HugeFile final : public RandomAccessFile {
+public:
+    HugeFile(FileBytes headers, std::uint64_t size) : headers_(std::move(headers)), size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override {
+        if (offset > size_ || size > size_ - offset) return false;
+        bytesRead += size;
+        for (std::size_t i = 0; i < size; ++i) {
+            out[i] = offset + i < headers_.size() ? headers_[offset + i] : 0xCC;
+        }
+        return true;
+    }
+    mutable std::uint64_t bytesRead = 0;
 
-TEST(OverlayRestoreOffset, CutsAfterTheSectionsOnlyWhenTheOverlayChanged) {
-    const FileBytes overlay{'s', 'f', 'x', 0, 1, 2};
-    FileBytes rewritten = PeFile(0x1400, {{0x400, 0xC00}, {0x1000, 0x400}});
-    EXPECT_EQ(OverlayRestoreOffset(rewritten, overlay), 0x1400u) << "dropped";
-    EXPECT_EQ(OverlayRestoreOffset(rewritten, {}), std::nullopt) << "nothing to keep";
+private:
+    FileBytes headers_;
+    std::uint64_t size_;
+};
 
-    FileBytes kept = rewritten;
-    kept.insert(kept.end(), overlay.begin(), overlay.end());
-    EXPECT_EQ(OverlayRestoreOffset(kept, overlay), std::nullopt) << "kept";
-
-    FileBytes cutShort = rewritten;
-    cutShort.insert(cutShort.end(), overlay.begin(), overlay.begin() + 3);
-    EXPECT_EQ(OverlayRestoreOffset(cutShort, overlay), 0x1400u) << "partly dropped";
-
-    EXPECT_EQ(OverlayRestoreOffset(FileBytes(10, 'x'), overlay), std::nullopt) << "not PE";
+TEST(SectionDataEnd, ReadsOnlyTheHeadersOfAFileLargerThanFourGigabytes) {
+    constexpr std::uint64_t kSize = 0x1'2000'0000;
+    const HugeFile file(PeFile(0x400, {{0x400, 0x800}, {0xFFFF'F000, 0x1000}}), kSize);
+    EXPECT_EQ(SectionDataEnd(file), 0x1'0000'0000u);
+    EXPECT_LT(file.bytesRead, 0x400u);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ struct Resource {
 };
 
 // Every resource of a PE file, read as the loader reads a data file; none when it cannot be
-// loaded.
+// loaded. What gathering throws (std::bad_alloc) is thrown once the enumeration has returned.
 std::vector<Resource> ReadResources(const std::string& path);
 
 }  // namespace instdll

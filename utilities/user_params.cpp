@@ -13,52 +13,10 @@
 namespace instdll {
 namespace {
 
-// Sole owner of one file handle.
-class FileHandle {
-public:
-    FileHandle(const std::string& path, DWORD access, DWORD disposition)
-        : handle_(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              disposition, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (is_open()) CloseHandle(handle_);
-    }
-
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
+struct UserParams {
+    std::string first;
+    std::string second;
 };
-
-// The whole file, or nothing when it cannot be read whole.
-FileBytes ReadWholeFile(const std::string& path) {
-    const FileHandle file(path, GENERIC_READ, OPEN_EXISTING);
-    LARGE_INTEGER size{};
-    if (!file.is_open() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD) {
-        return {};
-    }
-    FileBytes bytes(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-        return {};
-    }
-    return bytes;
-}
-
-// Replaces everything from `offset` on with `tail`.
-void ReplaceTail(const std::string& path, std::size_t offset, const FileBytes& tail) {
-    const FileHandle file(path, GENERIC_WRITE, OPEN_EXISTING);
-    LARGE_INTEGER position{};
-    position.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD written = 0;
-    if (file.is_open() && SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN) &&
-        WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr)) {
-        SetEndOfFile(file.get());
-    }
-}
 
 // Sole owner of one resource update: discarded unless committed.
 class ResourceUpdate {
@@ -91,7 +49,7 @@ public:
         }
     }
 
-    void Commit() { endUpdate_(std::exchange(handle_, nullptr), FALSE); }
+    bool Commit() { return endUpdate_(std::exchange(handle_, nullptr), FALSE) != FALSE; }
 
 private:
     HANDLE handle_;
@@ -103,11 +61,19 @@ bool IsParamResource(const Resource& resource, WORD name) {
            resource.language == kNeutralLanguage;
 }
 
+std::vector<WORD> EmptyParams(const UserParams& params) {
+    std::vector<WORD> empty;
+    if (params.first.empty()) empty.push_back(kFirstParamResource);
+    if (params.second.empty()) empty.push_back(kSecondParamResource);
+    return empty;
+}
+
 // Wine's updater keeps a resource of the file that the update deleted; for an empty parameter
 // the file is then rewritten with every resource except the stale one.
-void DropStaleParams(const UserParamsCalls& calls, const std::string& target,
-                     const std::vector<WORD>& emptyParams) {
-    const std::vector<Resource> resources = ReadResources(target);
+bool DropStaleParams(const UserParamsCalls& calls, const std::string& path,
+                     const UserParams& params) {
+    const std::vector<WORD> emptyParams = EmptyParams(params);
+    const std::vector<Resource> resources = ReadResources(path);
     auto isEmptyParam = [&](const Resource& resource) {
         return std::any_of(emptyParams.begin(), emptyParams.end(),
                            [&](WORD name) { return IsParamResource(resource, name); });
@@ -115,20 +81,89 @@ void DropStaleParams(const UserParamsCalls& calls, const std::string& target,
     const bool stale = std::any_of(resources.begin(), resources.end(), [&](const Resource& r) {
         return isEmptyParam(r) && !r.bytes.empty();
     });
-    if (!stale) return;
-    ResourceUpdate update(target, true, calls);
-    if (!update.is_open()) return;
+    if (!stale) return true;
+    ResourceUpdate update(path, true, calls);
+    if (!update.is_open()) return false;
     for (const Resource& resource : resources) {
         if (!isEmptyParam(resource)) update.Put(resource);
     }
-    update.Commit();
+    return update.Commit();
 }
 
-std::vector<WORD> EmptyParams(const std::string& first, const std::string& second) {
-    std::vector<WORD> empty;
-    if (first.empty()) empty.push_back(kFirstParamResource);
-    if (second.empty()) empty.push_back(kSecondParamResource);
-    return empty;
+bool PutParams(const UserParamsCalls& calls, const std::string& path, const UserParams& params) {
+    {
+        ResourceUpdate update(path, false, calls);
+        if (!update.is_open()) return false;
+        update.PutParam(kFirstParamResource, params.first);
+        update.PutParam(kSecondParamResource, params.second);
+        if (!update.Commit()) return false;
+    }
+    return DropStaleParams(calls, path, params);
+}
+
+// An empty parameter is a resource of length 0 where the platform keeps one, else none.
+bool HoldsParams(const std::string& path, const UserParams& params) {
+    const std::vector<Resource> resources = ReadResources(path);
+    auto holds = [&](WORD name, const std::string& text) {
+        const auto found = std::find_if(resources.begin(), resources.end(), [&](const Resource& r) {
+            return IsParamResource(r, name);
+        });
+        return found == resources.end() ? text.empty() : found->bytes == text;
+    };
+    return holds(kFirstParamResource, params.first) && holds(kSecondParamResource, params.second);
+}
+
+// Copies the target's headers and sections, nothing after them: the resource updater then
+// never reads or maps the overlay, however large.
+bool CopySections(const UserParamsCalls& calls, const OpenFile& target, std::uint64_t sectionsEnd,
+                  const std::string& copyPath) {
+    OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
+    return copy.is_open() && CopyBytes(target, 0, copy, 0, sectionsEnd) &&
+           copy.EndAndFlush(sectionsEnd);
+}
+
+// Puts the target's overlay after the stamped copy's sections and checks that the copy's
+// layout still parses and its overlay is the target's, byte for byte.
+bool AppendOverlay(const UserParamsCalls& calls, const OpenFile& target, std::uint64_t sectionsEnd,
+                   const std::string& copyPath) {
+    OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
+    if (!copy.is_open()) return false;
+    const auto copyEnd = SectionDataEnd(copy);
+    const std::uint64_t overlaySize = target.Size() - sectionsEnd;
+    if (!copyEnd || !CopyBytes(target, sectionsEnd, copy, *copyEnd, overlaySize) ||
+        !copy.EndAndFlush(*copyEnd + overlaySize)) {
+        return false;
+    }
+    return SectionDataEnd(copy) == copyEnd && copy.Size() == *copyEnd + overlaySize &&
+           SameBytes(target, sectionsEnd, copy, *copyEnd, overlaySize);
+}
+
+void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPath,
+                      const UserParams& params) {
+    // Opened for writing, though only read: a target that is read-only or in use fails here.
+    OpenFile target(targetPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, calls.files);
+    const DWORD attributes = GetFileAttributesA(targetPath.c_str());
+    // Wine run by root opens a read-only file for writing all the same; Windows never does.
+    if (!target.is_open() || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return;
+    }
+    const auto sectionsEnd = SectionDataEnd(target);
+    if (!sectionsEnd) return;
+    TemporaryFile copy(targetPath);
+    // The resources are checked before the overlay follows them: loading a file as data maps
+    // all of it, more address space than a 32-bit process may have for a large overlay.
+    if (copy.path().empty() || !CopySections(calls, target, *sectionsEnd, copy.path()) ||
+        !PutParams(calls, copy.path(), params) || !HoldsParams(copy.path(), params) ||
+        !AppendOverlay(calls, target, *sectionsEnd, copy.path())) {
+        return;
+    }
+    target.Close();
+    if (SetFileAttributesA(copy.path().c_str(), attributes) &&
+        calls.moveFile(copy.path().c_str(), targetPath.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        copy.Keep();
+    }
 }
 
 }  // namespace
@@ -136,23 +171,9 @@ std::vector<WORD> EmptyParams(const std::string& first, const std::string& secon
 void StampUserParams(const UserParamsCalls& calls, const char* targetFile, const char* first,
                      const char* second) {
     const std::string target = ArgumentText(targetFile);
-    const std::string firstParam = ArgumentText(first);
-    const std::string secondParam = ArgumentText(second);
-    calls.showMessage(nullptr, target.c_str(), firstParam.c_str(), MB_OK);
-
-    // Windows' updater rewrites the file without what follows its sections; note it first.
-    const FileBytes overlay = Overlay(ReadWholeFile(target));
-    {
-        ResourceUpdate update(target, false, calls);
-        if (!update.is_open()) return;
-        update.PutParam(kFirstParamResource, firstParam);
-        update.PutParam(kSecondParamResource, secondParam);
-        update.Commit();
-    }
-    DropStaleParams(calls, target, EmptyParams(firstParam, secondParam));
-    if (const auto offset = OverlayRestoreOffset(ReadWholeFile(target), overlay)) {
-        ReplaceTail(target, *offset, overlay);
-    }
+    const UserParams params{ArgumentText(first), ArgumentText(second)};
+    calls.showMessage(nullptr, target.c_str(), params.first.c_str(), MB_OK);
+    StampThroughCopy(calls, target, params);
 }
 
 void StampUserParams(const char* targetFile, const char* first, const char* second) {

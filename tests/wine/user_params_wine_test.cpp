@@ -3,106 +3,23 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
+#include <new>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "module/export_boundary.h"
 #include "tests/wine/loaded_library.h"
+#include "tests/wine/message_box_watcher.h"
 #include "utilities/pe_overlay.h"
 #include "utilities/resource_file.h"
 #include "utilities/user_params.h"
 
 namespace instdll::testing {
 namespace {
-
-// ---- The message box, watched from a second thread
-
-struct ShownBox {
-    bool shown = false;
-    bool owned = false;
-    std::string caption;
-    std::vector<std::string> texts;  // of the visible text controls
-    std::vector<int> buttons;        // control IDs of the visible buttons
-    bool icon = false;
-};
-
-// Finds the dialog that the constructing thread shows, records it and presses its OK button.
-// Gives up after a few seconds, so that a missing box never hangs the run.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher()
-        : owner_(GetCurrentThreadId()), worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
-    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
-    ~MessageBoxWatcher() { Finish(); }
-
-    const ShownBox& Finish() {
-        if (worker_ != nullptr) {
-            WaitForSingleObject(worker_, INFINITE);
-            CloseHandle(worker_);
-            worker_ = nullptr;
-        }
-        return box_;
-    }
-
-private:
-    static constexpr DWORD kPatienceMs = 10000;
-
-    static DWORD WINAPI Run(void* self) {
-        static_cast<MessageBoxWatcher*>(self)->Watch();
-        return 0;
-    }
-
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-        char className[16] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-
-    static BOOL CALLBACK RecordControl(HWND control, LPARAM box) {
-        auto& shown = *reinterpret_cast<ShownBox*>(box);
-        if (!IsWindowVisible(control)) return TRUE;
-        char className[16] = {};
-        GetClassNameA(control, className, sizeof className);
-        const auto style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
-        if (_stricmp(className, "Button") == 0) {
-            shown.buttons.push_back(GetDlgCtrlID(control));
-        } else if (_stricmp(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
-            shown.icon = SendMessageA(control, STM_GETICON, 0, 0) != 0;
-        } else if (_stricmp(className, "Static") == 0) {
-            char text[1024] = {};
-            GetWindowTextA(control, text, sizeof text);
-            shown.texts.emplace_back(text);
-        }
-        return TRUE;
-    }
-
-    void Watch() {
-        HWND box = nullptr;
-        for (DWORD waited = 0; box == nullptr && waited < kPatienceMs; waited += 20) {
-            Sleep(20);
-            EnumThreadWindows(owner_, &FindDialog, reinterpret_cast<LPARAM>(&box));
-        }
-        if (box == nullptr) return;
-        box_.shown = true;
-        box_.owned = GetWindow(box, GW_OWNER) != nullptr;
-        char caption[1024] = {};
-        GetWindowTextA(box, caption, sizeof caption);
-        box_.caption = caption;
-        EnumChildWindows(box, &RecordControl, reinterpret_cast<LPARAM>(&box_));
-        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-        for (DWORD waited = 0; IsWindow(box) && waited < kPatienceMs; waited += 20) Sleep(20);
-        if (IsWindow(box)) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-    }
-
-    DWORD owner_;
-    HANDLE worker_;
-    ShownBox box_;
-};
 
 // ---- The target file and its resources
 
@@ -125,6 +42,8 @@ Resources ResourcesOf(const std::string& path) {
     return resources;
 }
 
+using FileBytes = std::vector<std::uint8_t>;
+
 FileBytes ReadBytes(const std::string& path) {
     FileBytes bytes;
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -145,6 +64,49 @@ void WriteBytes(const std::string& path, const FileBytes& bytes) {
     CloseHandle(file);
 }
 
+// What follows the file's sections; empty when it is not a PE file.
+FileBytes OverlayOf(const std::string& path) {
+    const FileCalls files;
+    const OpenFile file(path, GENERIC_READ, FILE_SHARE_READ, files);
+    const std::uint64_t end = SectionDataEnd(file).value_or(file.Size());
+    FileBytes overlay(static_cast<std::size_t>(file.Size() - end));
+    EXPECT_TRUE(file.ReadAt(end, overlay.data(), overlay.size()));
+    return overlay;
+}
+
+void AppendBytes(const std::string& path, const FileBytes& tail) {
+    FileBytes file = ReadBytes(path);
+    file.insert(file.end(), tail.begin(), tail.end());
+    WriteBytes(path, file);
+}
+
+FileBytes Pattern(std::size_t size) {
+    FileBytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+
+// The names in a directory, "." and ".." left out.
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The stamp's seams with the box answered at once.
+UserParamsCalls QuietCalls() {
+    UserParamsCalls calls;
+    calls.showMessage = [](HWND, const char*, const char*, UINT) { return IDOK; };
+    return calls;
+}
+
 class UserParamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -162,7 +124,11 @@ protected:
         ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
     }
     void TearDown() override {
-        for (const std::string& file : {target, dir + "\\plain.txt"}) DeleteFileA(file.c_str());
+        for (const std::string& name : FilesIn(dir)) {
+            const std::string file = dir + "\\" + name;
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+        }
         RemoveDirectoryA(dir.c_str());
     }
 
@@ -221,47 +187,129 @@ TEST_F(UserParamsTest, EveryCallReplacesBothAndLeavesNothingStale) {
     }
 }
 
-TEST_F(UserParamsTest, KeepsWhatFollowsTheSections) {
-    FileBytes file = ReadBytes(target);
-    ASSERT_TRUE(Overlay(file).empty());
-    FileBytes overlay(70000);
-    for (std::size_t i = 0; i < overlay.size(); ++i) overlay[i] = static_cast<std::uint8_t>(i * 7);
-    file.insert(file.end(), overlay.begin(), overlay.end());
-    WriteBytes(target, file);
+TEST_F(UserParamsTest, KeepsWhatFollowsTheSectionsAndTheAttributes) {
+    ASSERT_TRUE(OverlayOf(target).empty());
+    const FileBytes overlay = Pattern(70000);
+    AppendBytes(target, overlay);
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    ASSERT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
 
     Write(target.c_str(), "abc", "de");
-    EXPECT_TRUE(Overlay(ReadBytes(target)) == overlay);
+    EXPECT_TRUE(OverlayOf(target) == overlay);
     EXPECT_EQ(ResourcesOf(target).at(kFirst), "abc");
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), attributes);
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"target.exe"});
 }
 
-TEST_F(UserParamsTest, PutsBackAnOverlayTheCommitDropped) {
-    FileBytes file = ReadBytes(target);
-    const FileBytes overlay{'s', 'f', 'x', 0, 1, 2, 3};
-    file.insert(file.end(), overlay.begin(), overlay.end());
-    WriteBytes(target, file);
+// Makes the call numbered `failAt` (from 0) of `call` run `fail` instead; `made` counts them.
+template <typename Result, typename... Args, typename Fail>
+void FailCall(std::function<Result(Args...)>& call, int failAt, int& made, Fail fail) {
+    call = [real = call, failAt, &made, fail](Args... args) -> Result {
+        return made++ == failAt ? fail(args...) : real(args...);
+    };
+}
 
-    std::vector<std::tuple<std::string, std::string, UINT>> boxes;
-    bool dropped = false;
-    UserParamsCalls calls;
-    calls.showMessage = [&](HWND, const char* text, const char* caption, UINT style) {
-        boxes.emplace_back(text, caption, style);
-        return IDOK;
-    };
-    // As Windows' updater does: the rewritten file ends with its last section.
-    calls.endUpdate = [&](HANDLE update, BOOL discard) {
-        const BOOL committed = EndUpdateResourceA(update, discard);
-        FileBytes rewritten = ReadBytes(target);
-        rewritten.resize(SectionDataEnd(rewritten).value_or(rewritten.size()));
-        WriteBytes(target, rewritten);
-        dropped = Overlay(ReadBytes(target)).empty();
-        return committed;
-    };
-    StampUserParams(calls, target.c_str(), "abc", "de");
-    EXPECT_TRUE(dropped);
-    EXPECT_EQ(boxes,
-              (std::vector<std::tuple<std::string, std::string, UINT>>{{target, "abc", MB_OK}}));
-    EXPECT_EQ(Overlay(ReadBytes(target)), overlay);
-    EXPECT_EQ(ResourcesOf(target).at(kSecond), "de");
+BOOL FailWith(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+struct InjectedFault {
+    const char* what;
+    std::function<void(UserParamsCalls& calls, int failAt, int& made)> install;
+};
+
+const InjectedFault kFaults[] = {
+    {"failing read",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(
+             calls.files.readFile, failAt, made,
+             [](HANDLE, void*, DWORD, DWORD*, OVERLAPPED*) { return FailWith(ERROR_READ_FAULT); });
+     }},
+    {"failing write",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*) {
+                      return FailWith(ERROR_WRITE_FAULT);
+                  });
+     }},
+    {"full disk: half written",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* o) {
+                      WriteFile(file, data, size / 2, written, o);
+                      return FailWith(ERROR_DISK_FULL);
+                  });
+     }},
+    {"out of memory",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.files.writeFile, failAt, made,
+                  [](HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*) -> BOOL {
+                      throw std::bad_alloc();
+                  });
+     }},
+    {"failing commit",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.endUpdate, failAt, made, [](HANDLE update, BOOL) {
+             EndUpdateResourceA(update, TRUE);
+             return FailWith(ERROR_DISK_FULL);
+         });
+     }},
+    {"failing replace",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.moveFile, failAt, made,
+                  [](const char*, const char*, DWORD) { return FailWith(ERROR_ACCESS_DENIED); });
+     }},
+};
+
+TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
+    // Larger than one stream chunk, so that the copy takes several reads and writes.
+    const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
+    AppendBytes(target, overlay);
+    const FileBytes before = ReadBytes(target);
+    const std::vector<std::string> alone{"target.exe"};
+    for (const InjectedFault& fault : kFaults) {
+        int made = 0;
+        for (int failAt = 0; failAt <= made; ++failAt) {
+            SCOPED_TRACE(std::string(fault.what) + " at call " + std::to_string(failAt));
+            UserParamsCalls calls = QuietCalls();
+            made = 0;
+            fault.install(calls, failAt, made);
+            const int result = AtExportBoundary(0, [&] {
+                StampUserParams(calls, target.c_str(), "abc", "de");
+                return 0;
+            });
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(FilesIn(dir), alone);
+            if (failAt < made) {
+                ASSERT_TRUE(ReadBytes(target) == before);
+            } else {
+                EXPECT_EQ(ResourcesOf(target).at(kSecond), "de");
+                EXPECT_TRUE(OverlayOf(target) == overlay);
+            }
+        }
+        ASSERT_GT(made, 0) << fault.what << " was never called";
+        WriteBytes(target, before);
+    }
+}
+
+TEST_F(UserParamsTest, ATargetReadOnlyOrInUseIsLeftAsItWas) {
+    const FileBytes before = ReadBytes(target);
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    StampUserParams(QuietCalls(), target.c_str(), "abc", "de");
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), attributes);
+    EXPECT_TRUE(ReadBytes(target) == before) << "read-only";
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+    const HANDLE held =
+        CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    StampUserParams(QuietCalls(), target.c_str(), "abc", "de");
+    CloseHandle(held);
+    EXPECT_TRUE(ReadBytes(target) == before) << "in use";
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"target.exe"});
 }
 
 TEST_F(UserParamsTest, ShowsTheBoxButWritesNothingWhereNoResourcesCanBeUpdated) {

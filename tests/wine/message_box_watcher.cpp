@@ -1,0 +1,73 @@
+#include "tests/wine/message_box_watcher.h"
+
+#include <cstring>
+
+namespace instdll::testing {
+namespace {
+
+constexpr DWORD kPatienceMs = 10000;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+BOOL CALLBACK RecordControl(HWND control, LPARAM box) {
+    auto& shown = *reinterpret_cast<ShownBox*>(box);
+    if (!IsWindowVisible(control)) return TRUE;
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof className);
+    const auto style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+    if (_stricmp(className, "Button") == 0) {
+        shown.buttons.push_back(GetDlgCtrlID(control));
+    } else if (_stricmp(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+        shown.icon = SendMessageA(control, STM_GETICON, 0, 0) != 0;
+    } else if (_stricmp(className, "Static") == 0) {
+        char text[1024] = {};
+        GetWindowTextA(control, text, sizeof text);
+        shown.texts.emplace_back(text);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+MessageBoxWatcher::MessageBoxWatcher()
+    : owner_(GetCurrentThreadId()), worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+
+const ShownBox& MessageBoxWatcher::Finish() {
+    if (worker_ != nullptr) {
+        WaitForSingleObject(worker_, INFINITE);
+        CloseHandle(worker_);
+        worker_ = nullptr;
+    }
+    return box_;
+}
+
+DWORD WINAPI MessageBoxWatcher::Run(void* self) {
+    static_cast<MessageBoxWatcher*>(self)->Watch();
+    return 0;
+}
+
+void MessageBoxWatcher::Watch() {
+    HWND box = nullptr;
+    for (DWORD waited = 0; box == nullptr && waited < kPatienceMs; waited += 20) {
+        Sleep(20);
+        EnumThreadWindows(owner_, &FindDialog, reinterpret_cast<LPARAM>(&box));
+    }
+    if (box == nullptr) return;
+    box_.shown = true;
+    box_.owned = GetWindow(box, GW_OWNER) != nullptr;
+    char caption[1024] = {};
+    GetWindowTextA(box, caption, sizeof caption);
+    box_.caption = caption;
+    EnumChildWindows(box, &RecordControl, reinterpret_cast<LPARAM>(&box_));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    for (DWORD waited = 0; IsWindow(box) && waited < kPatienceMs; waited += 20) Sleep(20);
+    if (IsWindow(box)) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+}
+
+}  // namespace instdll::testing

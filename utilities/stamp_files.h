@@ -1,0 +1,71 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "utilities/pe_overlay.h"
+
+namespace instdll {
+
+// The file calls whose failures the stamping tests inject: a failing read or write, a full disk.
+struct FileCalls {
+    std::function<BOOL(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*)> readFile = ::ReadFile;
+    std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
+};
+
+// Files are streamed through a buffer of this size, whatever their own.
+inline constexpr std::size_t kStreamChunkSize = std::size_t{1} << 20;
+
+// Sole owner of one open file, read and written at explicit offsets.
+class OpenFile final : public RandomAccessFile {
+public:
+    OpenFile(const std::string& path, DWORD access, DWORD share, const FileCalls& calls);
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() { Close(); }
+
+    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Close();
+
+    std::uint64_t Size() const override;  // 0 when unknown
+    bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override;
+    bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+    // Cuts or extends the file to `size` bytes and puts them on the disk.
+    bool EndAndFlush(std::uint64_t size);
+
+private:
+    bool Seek(std::uint64_t offset) const;
+
+    HANDLE handle_;
+    const FileCalls& calls_;
+};
+
+// Copies `size` bytes from `source` at `from` to `destination` at `to`, a chunk at a time.
+bool CopyBytes(const OpenFile& source, std::uint64_t from, OpenFile& destination, std::uint64_t to,
+               std::uint64_t size);
+
+// True when `a` at `aFrom` and `b` at `bFrom` hold the same `size` bytes.
+bool SameBytes(const RandomAccessFile& a, std::uint64_t aFrom, const RandomAccessFile& b,
+               std::uint64_t bFrom, std::uint64_t size);
+
+// A new empty file beside `neighbour` (same directory, so same volume), deleted when its owner
+// goes unless kept. No path when it could not be made.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& neighbour);
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile();
+
+    const std::string& path() const { return path_; }
+    // The file has been moved into place: nothing left to delete.
+    void Keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace instdll
