@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace instdll::inspect {
 
@@ -13,8 +15,31 @@ namespace instdll::inspect {
 class CodePageConverter {
 public:
     virtual ~CodePageConverter() = default;
-    virtual std::optional<std::string> ToAnsi(std::u16string_view text) const = 0;
-    virtual std::optional<std::u16string> ToUnicode(std::string_view ansi) const = 0;
+
+    // ASCII is the same in every supported code page, and it is nearly all a registry holds.
+    std::optional<std::string> ToAnsi(std::u16string_view text) const {
+        if (IsAscii(text)) return std::string(text.begin(), text.end());
+        return Encode(text);
+    }
+    std::optional<std::u16string> ToUnicode(std::string_view ansi) const {
+        if (IsAscii(ansi)) return std::u16string(ansi.begin(), ansi.end());
+        return Decode(ansi);
+    }
+
+private:
+    template <typename Text>
+    static bool IsAscii(const Text& text) {
+        for (auto c : text) {
+            if (static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<decltype(c)>>(c)) >=
+                0x80) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    virtual std::optional<std::string> Encode(std::u16string_view text) const = 0;
+    virtual std::optional<std::u16string> Decode(std::string_view ansi) const = 0;
 };
 
 // 1251 is the family's market; 1252 and 932 are the other code pages its customers run.

@@ -52,7 +52,8 @@ public:
         : toAnsi_(name.c_str(), "UTF-16LE"), toUnicode_("UTF-16LE", name.c_str()) {}
     bool valid() const { return toAnsi_.valid() && toUnicode_.valid(); }
 
-    std::optional<std::string> ToAnsi(std::u16string_view text) const override {
+private:
+    std::optional<std::string> Encode(std::u16string_view text) const override {
         std::vector<char> units(text.size() * 2);
         for (std::size_t i = 0; i < text.size(); ++i) {
             units[2 * i] = static_cast<char>(text[i] & 0xFF);
@@ -65,7 +66,7 @@ public:
         return ansi;
     }
 
-    std::optional<std::u16string> ToUnicode(std::string_view ansi) const override {
+    std::optional<std::u16string> Decode(std::string_view ansi) const override {
         auto bytes = toUnicode_.Convert(ansi.data(), ansi.size());
         if (!bytes) return std::nullopt;
         std::u16string text(bytes->size() / 2, u'\0');
@@ -76,7 +77,6 @@ public:
         return text;
     }
 
-private:
     // Some glibc tables map several Unicode characters to one byte (CP932's two forms of the
     // wave dash, say); the customer's system would not read the same name back.
     bool RoundTrips(std::u16string_view text, const std::string& ansi) const {

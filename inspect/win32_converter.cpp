@@ -9,7 +9,8 @@ class Win32Converter final : public CodePageConverter {
 public:
     explicit Win32Converter(unsigned codePage) : codePage_(codePage) {}
 
-    std::optional<std::string> ToAnsi(std::u16string_view text) const override {
+private:
+    std::optional<std::string> Encode(std::u16string_view text) const override {
         if (text.empty()) return std::string();
         const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
         const int length = static_cast<int>(text.size());
@@ -24,7 +25,7 @@ public:
         return ansi;
     }
 
-    std::optional<std::u16string> ToUnicode(std::string_view ansi) const override {
+    std::optional<std::u16string> Decode(std::string_view ansi) const override {
         if (ansi.empty()) return std::u16string();
         const int length = static_cast<int>(ansi.size());
         const int size =
@@ -36,7 +37,6 @@ public:
         return text;
     }
 
-private:
     unsigned codePage_;
 };
 
