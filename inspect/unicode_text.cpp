@@ -74,28 +74,27 @@ std::optional<char32_t> NextUtf16(std::u16string_view text, std::size_t& at) {
     return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
 }
 
-}  // namespace
-
-std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    for (std::size_t at = 0; at < utf8.size();) {
-        const std::optional<char32_t> code = NextUtf8(utf8, at);
+// Code point by code point; nothing at the first invalid one.
+template <typename Out, typename In, typename Next, typename Append>
+std::optional<Out> Transcoded(In text, Next next, Append append) {
+    Out out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::optional<char32_t> code = next(text, at);
         if (!code) return std::nullopt;
-        AppendUtf16(out, *code);
+        append(out, *code);
     }
     return out;
 }
 
+}  // namespace
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
+    return Transcoded<std::u16string>(utf8, NextUtf8, AppendUtf16);
+}
+
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16) {
-    std::string out;
-    out.reserve(utf16.size());
-    for (std::size_t at = 0; at < utf16.size();) {
-        const std::optional<char32_t> code = NextUtf16(utf16, at);
-        if (!code) return std::nullopt;
-        AppendUtf8(out, *code);
-    }
-    return out;
+    return Transcoded<std::string>(utf16, NextUtf16, AppendUtf8);
 }
 
 std::string ShownUtf8(std::u16string_view utf16) {
