@@ -10,7 +10,7 @@
 namespace instdll::inspect {
 namespace {
 
-enum class Encoding { Utf16Crlf, Utf8Lf, Utf8BomCrlf, AnsiCrlf };
+enum class Encoding { Utf16Crlf, Utf8Lf, Utf8BomCrlf, AnsiCrlf, AnsiVersion4 };
 
 constexpr char kVersion5[] = "Windows Registry Editor Version 5.00";
 constexpr char kVersion4[] = "REGEDIT4";
@@ -37,6 +37,7 @@ std::string FileBytes(const char* header, const std::string& utf8Lines, Encoding
         case Encoding::Utf8BomCrlf:
             return "\xEF\xBB\xBF" + lines;
         case Encoding::AnsiCrlf:
+        case Encoding::AnsiVersion4:
             return converter.ToAnsi(wide).value();
     }
     return {};
@@ -203,6 +204,16 @@ TEST(RegFileReader, StopsAtTheFirstMalformedLineWithWhatWasExpected) {
             EXPECT_EQ(loaded.error->expected, row.expected);
         }
     }
+}
+
+// In code page 932 the second byte of a character may be a backslash or a quotation mark; only
+// a reader that decodes before it parses keeps the name whole.
+TEST(RegFileReader, ReadsDoubleByteTextWhoseTrailBytesLookLikeSyntax) {
+    const auto converter = MakeCodePageConverter(932);
+    const std::string body = kComponent + "\"ZkPath\"=\"C:\\\\表\\\\ソ.exe\"\n";
+    const Loaded loaded = Load(FileBytes(kVersion4, body, Encoding::AnsiVersion4, *converter), 932);
+    ASSERT_FALSE(loaded.error) << loaded.error->expected;
+    EXPECT_EQ(loaded.listing, ComponentWith({"\"ZkPath\"=1:C:\\\\x95\\\\\\x83\\.exe\\x00"}));
 }
 
 TEST(RegFileReader, RefusesWhatIsNoExportAtAll) {
