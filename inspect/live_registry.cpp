@@ -35,8 +35,7 @@ private:
 };
 
 struct Place {
-    HKEY root;
-    const char* rootName;
+    RegHandle root;
     const char* path;
     int depth;  // levels of subkeys below the place that the import may keep
 };
@@ -96,12 +95,14 @@ void CopyKey(HKEY root, const std::u16string& rootName, const std::u16string& pa
 
 void CopyLiveRegistry(RegistryImport& import) {
     const Place places[] = {
-        {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kProductKeyPath, 2},
-        {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kUninstallRootPath, 2},
-        {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", kTitlesPath, 0},
+        {kHkeyLocalMachine, kProductKeyPath, 2},
+        {kHkeyLocalMachine, kUninstallRootPath, 2},
+        {kHkeyCurrentUser, kTitlesPath, 0},
     };
     for (const Place& place : places) {
-        CopyKey(place.root, Widened(place.rootName), Widened(place.path), place.depth, import);
+        // The layer keeps the predefined roots' Win32 values.
+        CopyKey(reinterpret_cast<HKEY>(place.root), Widened(RootName(place.root)),
+                Widened(place.path), place.depth, import);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "inspect/recording_registry.h"
 
+#include "inspect/registry_import.h"
 #include "registry/registry_key.h"
 
 namespace instdll::inspect {
@@ -42,10 +43,6 @@ std::vector<ValueSnapshot> ValuesOfKey(RegistryAccess& registry, RegHandle key) 
 }
 
 }  // namespace
-
-std::string RootName(RegHandle root) {
-    return root == kHkeyCurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
-}
 
 std::vector<ValueSnapshot> ValuesOf(RegistryAccess& registry, RegHandle root,
                                     const std::string& path) {

@@ -73,7 +73,4 @@ std::vector<ValueSnapshot> ValuesOf(RegistryAccess& registry, RegHandle root,
 std::optional<ValueSnapshot> ValueOf(RegistryAccess& registry, RegHandle root,
                                      const std::string& path, const std::string& name);
 
-// "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
-std::string RootName(RegHandle root);
-
 }  // namespace instdll::inspect

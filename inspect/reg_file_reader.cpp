@@ -114,6 +114,8 @@ private:
         }
     }
 
+    // Without a mark, a version 5.00 file may be in UTF-8 or in the ANSI code page: a line that
+    // is no valid UTF-8 is taken as ANSI.
     bool Decode(std::u16string& line) const {
         const bool ascii =
             std::all_of(line.begin(), line.end(), [](char16_t unit) { return unit < 0x80; });

@@ -38,12 +38,22 @@ std::vector<std::basic_string_view<Char>> SplitKeyPath(std::basic_string_view<Ch
     return parts;
 }
 
+struct RootNames {
+    RegHandle root;
+    const char* fullName;
+    const char* shortName;
+};
+
+constexpr RootNames kRoots[] = {
+    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+};
+
 std::optional<RegHandle> RootOf(std::u16string_view name) {
-    if (SameAsciiName(name, "HKEY_LOCAL_MACHINE") || SameAsciiName(name, "HKLM")) {
-        return kHkeyLocalMachine;
-    }
-    if (SameAsciiName(name, "HKEY_CURRENT_USER") || SameAsciiName(name, "HKCU")) {
-        return kHkeyCurrentUser;
+    for (const RootNames& names : kRoots) {
+        if (SameAsciiName(name, names.fullName) || SameAsciiName(name, names.shortName)) {
+            return names.root;
+        }
     }
     return std::nullopt;
 }
@@ -133,6 +143,13 @@ std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
 }
 
 }  // namespace
+
+const char* RootName(RegHandle root) {
+    for (const RootNames& names : kRoots) {
+        if (names.root == root) return names.fullName;
+    }
+    return "";
+}
 
 bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;

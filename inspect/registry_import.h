@@ -58,4 +58,7 @@ private:
 // True for the predefined text types, whose data pass the code page.
 bool IsTextType(std::uint32_t type);
 
+// The root's full name as exports write it: "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
+const char* RootName(RegHandle root);
+
 }  // namespace instdll::inspect
