@@ -29,8 +29,10 @@ int InstalledComponents::InitV7Info() {
     productKey_ = OpenKey(registry_, kHkeyLocalMachine, kProductKeyPath);
     uninstallRootKey_ = OpenKey(registry_, kHkeyLocalMachine, kUninstallRootPath);
     // The product scan completes what the uninstall scan catalogued, so it runs second.
-    if (uninstallRootKey_.is_open()) ScanUninstallRoot(uninstallRootKey_, codePage_, catalog_);
-    if (productKey_.is_open()) ScanProductKey(productKey_, codePage_, catalog_);
+    if (uninstallRootKey_.is_open()) {
+        ScanUninstallRoot(uninstallRootKey_, codePage_, catalog_, observer_);
+    }
+    if (productKey_.is_open()) ScanProductKey(productKey_, codePage_, catalog_, observer_);
     return productKey_.is_open() || uninstallRootKey_.is_open() ? 1 : 0;
 }
 

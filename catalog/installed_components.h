@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/component_catalog.h"
+#include "catalog/scan_observer.h"
 #include "registry/registry_key.h"
 #include "text/ansi_text.h"
 
@@ -18,6 +19,8 @@ public:
     int RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep);
 
     const ComponentCatalog& catalog() const { return catalog_; }
+    // Told what the next scans skip; null for none.
+    void ObserveScans(ScanObserver* observer) { observer_ = observer; }
 
 private:
     RegistryAccess& registry_;
@@ -25,6 +28,7 @@ private:
     ComponentCatalog catalog_;
     RegistryKey productKey_;
     RegistryKey uninstallRootKey_;
+    ScanObserver* observer_ = nullptr;
 };
 
 }  // namespace instdll

@@ -11,14 +11,15 @@ constexpr std::uint32_t kNumberSize = 4;
 
 }  // namespace
 
-std::optional<std::string> ReadTextValue(const RegistryKey& key, const char* valueName) {
+std::optional<std::string> ReadTextValue(const RegistryKey& key, const char* valueName,
+                                         long* error) {
     std::array<std::uint8_t, kTextBufferSize> buffer{};
     std::uint32_t size = kTextBufferSize;
     std::uint32_t type = 0;
-    if (key.registry().RegQueryValueExA(key.get(), valueName, &type, buffer.data(), &size) !=
-        kErrorSuccess) {
-        return std::nullopt;
-    }
+    const long result =
+        key.registry().RegQueryValueExA(key.get(), valueName, &type, buffer.data(), &size);
+    if (error != nullptr) *error = result;
+    if (result != kErrorSuccess) return std::nullopt;
     const auto delivered = buffer.begin() + std::min(size, kTextBufferSize);
     return std::string(buffer.begin(), std::find(buffer.begin(), delivered, std::uint8_t{0}));
 }

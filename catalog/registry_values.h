@@ -10,8 +10,9 @@ namespace instdll {
 
 // A text value read into a 256-byte buffer: absent when the read fails (the value is missing or
 // does not fit). Whatever its stored type, the text ends at the first zero byte and never runs
-// past the bytes the registry delivered.
-std::optional<std::string> ReadTextValue(const RegistryKey& key, const char* valueName);
+// past the bytes the registry delivered. `error`, if given, receives the registry's answer.
+std::optional<std::string> ReadTextValue(const RegistryKey& key, const char* valueName,
+                                         long* error = nullptr);
 
 // A value read into four bytes, with its stored type. Fewer bytes fill the low-order bytes of
 // `bits`, little-endian, the rest stay zero; more than four fail to read.

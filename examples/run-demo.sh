@@ -1,29 +1,29 @@
 #!/usr/bin/env bash
-# Inside a Wine session: imports the sample registry, runs the demo setup silently and prints
-# what each call returned and the family's registry before and after.
+# Inside a Wine session: shows what instdll-inspect says the setup's pruning will do on the
+# sample registry, imports it, runs the demo setup silently and prints what each call returned,
+# the family's registry before and after, and whether the plan and the outcome agree.
 # Usage: run-demo.sh SETUP_EXE [AFTER_DUMP_FILE]
 set -euo pipefail
 setup=$(realpath "$1")
 after_file=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
-WINE=${WINE:-/usr/lib/wine/wine64}
+inspect=$(dirname "$setup")/../bin/instdll-inspect.exe
+. "$here/family-registry.sh"
 
-family_registry() {
-    local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
-    "$WINE" reg query 'HKLM\SOFTWARE\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
-    "$WINE" reg query "$uninstall" 2>/dev/null | tr -d '\r' | grep -i -E '\\(Zk:|OtherApp)' |
-        while read -r key; do
-            "$WINE" reg query "$key" 2>/dev/null | tr -d '\r' | sed '/^$/d'
-        done
-    "$WINE" reg query 'HKCU\Software\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+# setup.nsi's installation directory, with the backslash the DLL needs, and its arguments.
+directory='C:\Program Files\Zk\Suite\'
+arguments=CORE
+sample=$(windows_path "$here/sample-registry.reg")
+plan() {
+    "$WINE" "$inspect" --code-page 1252 "$sample" "$@" --prune "$directory" "$arguments" |
+        tr -d '\r'
 }
+echo "== The plan: instdll-inspect on the sample registry, before anything runs"
+plan
+echo
+planned=$(plan --json)
 
-# One line per value, prefixed by its key, so that a change reads on its own.
-flatten() {
-    awk '/^HKEY_/ { key = $0; print key; next } { sub(/^ +/, ""); print key ": " $0 }'
-}
-
-"$WINE" regedit /S "$("$WINE" winepath -w "$here/sample-registry.reg" 2>/dev/null | tr -d '\r')"
+"$WINE" regedit /S "$sample"
 before=$(family_registry)
 
 work=$(mktemp -d /tmp/instdll-demo.XXXXXX)
@@ -46,3 +46,17 @@ changes=$({ diff <(echo "$before" | flatten) <(echo "$after" | flatten) || true;
     sed -n 's/^< /- /p; s/^> /+ /p')
 echo "${changes:-(nothing)}"
 [ -z "$after_file" ] || echo "$after" >"$after_file"
+echo
+
+echo "== The plan against the outcome"
+if [ "$(planned_deletions "$planned")" != "$(keys_gone "$before" "$after")" ] ||
+    [ "$(planned_counter "$planned")" != "$(counter_in "$after")" ]; then
+    {
+        echo "The setup did otherwise than planned. Planned deletions and counter:"
+        planned_deletions "$planned"
+        planned_counter "$planned"
+    } >&2
+    exit 1
+fi
+echo "As planned: $(keys_gone "$before" "$after" | wc -l) keys deleted," \
+    "counter $(counter_in "$before") -> $(counter_in "$after")"

@@ -1,0 +1,45 @@
+# Sourced by the scripts that run inside a Wine session: the family's registry as `reg query`
+# lists it, and the helpers to compare two listings.
+WINE=${WINE:-/usr/lib/wine/wine64}
+
+# The Windows path of a file on the host.
+windows_path() {
+    "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'
+}
+
+family_registry() {
+    local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+    "$WINE" reg query 'HKLM\SOFTWARE\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+    "$WINE" reg query "$uninstall" 2>/dev/null | tr -d '\r' | grep -i -E '\\(Zk:|OtherApp)' |
+        while read -r key; do
+            "$WINE" reg query "$key" 2>/dev/null | tr -d '\r' | sed '/^$/d'
+        done
+    "$WINE" reg query 'HKCU\Software\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+}
+
+# One line per value, prefixed by its key, so that a change reads on its own.
+flatten() {
+    awk '/^HKEY_/ { key = $0; print key; next } { sub(/^ +/, ""); print key ": " $0 }'
+}
+
+# The keys of listing $1 that listing $2 lacks, sorted.
+keys_gone() {
+    comm -23 <(echo "$1" | grep '^HKEY_' | sort) <(echo "$2" | grep '^HKEY_' | sort)
+}
+
+# The component counter in a listing, in decimal.
+counter_in() {
+    local hex
+    hex=$(echo "$1" | grep -A1 -E '\\Components$' | awk '/REG_DWORD/ { print $3 }')
+    [ -n "$hex" ] && printf '%d\n' "$hex"
+}
+
+# From instdll-inspect's --prune --json answer: the keys it deletes, sorted, and the counter
+# after.
+planned_deletions() {
+    echo "$1" | grep -o '"key":"[^"]*","result":0' |
+        sed 's/^"key":"//; s/","result":0$//; s/\\\\/\\/g' | sort
+}
+planned_counter() {
+    echo "$1" | grep -o '"after":[-0-9]*' | cut -d: -f2
+}

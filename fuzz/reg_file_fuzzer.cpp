@@ -1,0 +1,60 @@
+// The .reg reader on any bytes, in each supported code page, then the catalogue and a pruning
+// with its backup on whatever it imported. Checks that a failure names a line of the input,
+// that no handle leaks, and that the backup of a pruning reads back as an export.
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "inspect/backup_file.h"
+#include "inspect/questions.h"
+#include "inspect/reg_file_reader.h"
+#include "text/host_code_page.h"
+
+namespace {
+
+using namespace instdll;
+using namespace instdll::inspect;
+
+constexpr unsigned kCodePages[] = {1251, 1252, 932};
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::size_t LineCount(const std::string& bytes) {
+    std::size_t lines = 1;
+    for (char c : bytes) lines += c == '\n' ? 1 : 0;
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const unsigned codePage = kCodePages[data[0] % 3];
+    const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+    const auto converter = MakeCodePageConverter(codePage);
+    const HostCodePage ansi(codePage);
+    MemoryRegistry registry;
+    {
+        // The import holds the key it is filling until it goes.
+        RegistryImport import(registry, *converter);
+        std::istringstream in(bytes);
+        if (const std::optional<ReadError> error = ReadRegFile(in, *converter, import)) {
+            Require(error->line >= 1 && error->line <= LineCount(bytes));
+            Require(!error->expected.empty());
+        }
+    }
+    // Pruning where the first logged component lies exercises the deletes and the counter.
+    std::string directory;
+    for (const auto& [key, record] : AskCatalogue(registry, ansi).entries) {
+        if (directory.empty()) directory = record.LogDir;
+    }
+    const PruneAnswer answer = AskPrune(registry, ansi, directory, "X");
+    Require(registry.OpenHandleCount() == 0);
+    RegistryImport restore(registry, *converter);
+    std::istringstream backup(BackupRegFile(answer, *converter));
+    Require(!ReadRegFile(backup, *converter, restore));
+    return 0;
+}

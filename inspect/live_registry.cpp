@@ -1,0 +1,109 @@
+#include "inspect/live_registry.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "registry/registry_paths.h"
+
+namespace instdll::inspect {
+namespace {
+
+// The registry's limits: key names of 255 characters, value names of 16,383.
+constexpr DWORD kLongestKeyName = 256;
+constexpr DWORD kLongestValueName = 16384;
+
+// Sole owner of a key opened for reading.
+class ReadKey {
+public:
+    ReadKey(HKEY parent, const std::u16string& path) {
+        if (RegOpenKeyExW(parent, Wide(path), 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    }
+    ReadKey(const ReadKey&) = delete;
+    ReadKey& operator=(const ReadKey&) = delete;
+    ~ReadKey() {
+        if (key_ != nullptr) RegCloseKey(key_);
+    }
+    HKEY get() const { return key_; }
+
+    static const wchar_t* Wide(const std::u16string& text) {
+        return reinterpret_cast<const wchar_t*>(text.c_str());
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+struct Place {
+    RegHandle root;
+    const char* path;
+    int depth;  // levels of subkeys below the place that the import may keep
+};
+
+std::u16string Widened(const char* ascii) {
+    return std::u16string(ascii, ascii + std::char_traits<char>::length(ascii));
+}
+
+void CopyValues(HKEY key, RegistryImport& import) {
+    std::u16string name(kLongestValueName, u'\0');
+    std::vector<std::uint8_t> data;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = kLongestValueName;
+        DWORD type = 0;
+        DWORD dataSize = 0;
+        if (RegEnumValueW(key, index, reinterpret_cast<wchar_t*>(name.data()), &nameSize, nullptr,
+                          &type, nullptr, &dataSize) != ERROR_SUCCESS) {
+            return;
+        }
+        data.resize(dataSize);
+        nameSize = kLongestValueName;
+        if (RegEnumValueW(key, index, reinterpret_cast<wchar_t*>(name.data()), &nameSize, nullptr,
+                          &type, data.data(), &dataSize) != ERROR_SUCCESS) {
+            continue;
+        }
+        data.resize(dataSize);
+        import.SetValue(std::u16string_view(name.data(), nameSize), type, data,
+                        TextEncoding::Utf16);
+    }
+}
+
+// Copies the key at `path` and `depth` levels of subkeys below it, parents first, as an export
+// lists them.
+void CopyKey(HKEY root, const std::u16string& rootName, const std::u16string& path, int depth,
+             RegistryImport& import) {
+    const ReadKey key(root, path);
+    if (key.get() == nullptr) return;
+    import.OpenKey(rootName + u"\\" + path);
+    CopyValues(key.get(), import);
+    if (depth == 0) return;
+    std::vector<std::u16string> children;
+    std::u16string name(kLongestKeyName, u'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = kLongestKeyName;
+        if (RegEnumKeyExW(key.get(), index, reinterpret_cast<wchar_t*>(name.data()), &nameSize,
+                          nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        children.emplace_back(name.data(), nameSize);
+    }
+    for (const std::u16string& child : children) {
+        CopyKey(root, rootName, path + u"\\" + child, depth - 1, import);
+    }
+}
+
+}  // namespace
+
+void CopyLiveRegistry(RegistryImport& import) {
+    const Place places[] = {
+        {kHkeyLocalMachine, kProductKeyPath, 2},
+        {kHkeyLocalMachine, kUninstallRootPath, 2},
+        {kHkeyCurrentUser, kTitlesPath, 0},
+    };
+    for (const Place& place : places) {
+        // The layer keeps the predefined roots' Win32 values.
+        CopyKey(reinterpret_cast<HKEY>(place.root), Widened(RootName(place.root)),
+                Widened(place.path), place.depth, import);
+    }
+}
+
+}  // namespace instdll::inspect

@@ -1,0 +1,141 @@
+#include "inspect/recording_registry.h"
+
+#include "inspect/registry_import.h"
+#include "registry/registry_key.h"
+
+namespace instdll::inspect {
+namespace {
+
+// The registry's limits: value names of 16,383 characters, data as large as the source held.
+constexpr std::uint32_t kLongestValueName = 16384;
+
+std::string NameText(const char* text) { return text == nullptr ? std::string() : text; }
+
+std::optional<ValueSnapshot> QueryValue(RegistryAccess& registry, RegHandle key,
+                                        const std::string& name) {
+    ValueSnapshot value{name, 0, {}};
+    std::uint32_t size = 0;
+    if (registry.RegQueryValueExA(key, name.c_str(), &value.type, nullptr, &size) !=
+        kErrorSuccess) {
+        return std::nullopt;
+    }
+    value.data.resize(size);
+    if (registry.RegQueryValueExA(key, name.c_str(), &value.type, value.data.data(), &size) !=
+        kErrorSuccess) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<ValueSnapshot> ValuesOfKey(RegistryAccess& registry, RegHandle key) {
+    std::vector<ValueSnapshot> values;
+    std::string name(kLongestValueName, '\0');
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t nameSize = kLongestValueName;
+        if (registry.RegEnumValueA(key, index, name.data(), &nameSize, nullptr, nullptr, nullptr) !=
+            kErrorSuccess) {
+            return values;
+        }
+        if (auto value = QueryValue(registry, key, std::string(name.data(), nameSize))) {
+            values.push_back(std::move(*value));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<ValueSnapshot> ValuesOf(RegistryAccess& registry, RegHandle root,
+                                    const std::string& path) {
+    RegistryKey key = OpenKey(registry, root, path.c_str());
+    return key.is_open() ? ValuesOfKey(registry, key.get()) : std::vector<ValueSnapshot>();
+}
+
+std::optional<ValueSnapshot> ValueOf(RegistryAccess& registry, RegHandle root,
+                                     const std::string& path, const std::string& name) {
+    RegistryKey key = OpenKey(registry, root, path.c_str());
+    return key.is_open() ? QueryValue(registry, key.get(), name) : std::nullopt;
+}
+
+std::string RecordingRegistry::PathOf(RegHandle key, const char* subKey) const {
+    auto known = paths_.find(key);
+    std::string path = known != paths_.end() ? known->second : RootName(key);
+    const std::string sub = NameText(subKey);
+    if (!sub.empty()) path += "\\" + sub;
+    return path;
+}
+
+long RecordingRegistry::Opened(long result, RegHandle key, const char* subKey,
+                               const RegHandle* opened) {
+    if (result == kErrorSuccess && opened != nullptr) paths_[*opened] = PathOf(key, subKey);
+    return result;
+}
+
+long RecordingRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
+                                      std::uint32_t access, RegHandle* result) {
+    return Opened(inner_.RegOpenKeyExA(key, subKey, options, access, result), key, subKey, result);
+}
+
+long RecordingRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
+                                        std::uint32_t options, std::uint32_t access,
+                                        RegHandle* result, std::uint32_t* disposition) {
+    return Opened(
+        inner_.RegCreateKeyExA(key, subKey, keyClass, options, access, result, disposition), key,
+        subKey, result);
+}
+
+long RecordingRegistry::RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) {
+    return Opened(inner_.RegCreateKeyA(key, subKey, result), key, subKey, result);
+}
+
+long RecordingRegistry::RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
+                                    std::uint32_t nameSize) {
+    return inner_.RegEnumKeyA(key, index, name, nameSize);
+}
+
+long RecordingRegistry::RegEnumValueA(RegHandle key, std::uint32_t index, char* name,
+                                      std::uint32_t* nameSize, std::uint32_t* type,
+                                      std::uint8_t* data, std::uint32_t* dataSize) {
+    return inner_.RegEnumValueA(key, index, name, nameSize, type, data, dataSize);
+}
+
+long RecordingRegistry::RegQueryValueExA(RegHandle key, const char* valueName, std::uint32_t* type,
+                                         std::uint8_t* data, std::uint32_t* dataSize) {
+    return inner_.RegQueryValueExA(key, valueName, type, data, dataSize);
+}
+
+long RecordingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,
+                                       const std::uint8_t* data, std::uint32_t dataSize) {
+    ValueWrite write;
+    write.keyPath = PathOf(key, nullptr);
+    write.before = QueryValue(inner_, key, NameText(valueName));
+    const long result = inner_.RegSetValueExA(key, valueName, type, data, dataSize);
+    if (result == kErrorSuccess) {
+        write.after = {NameText(valueName), type,
+                       std::vector<std::uint8_t>(data, data + (data == nullptr ? 0 : dataSize))};
+        writes_.push_back(std::move(write));
+    }
+    return result;
+}
+
+long RecordingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
+    KeyDeletion deletion;
+    deletion.path = PathOf(key, subKey);
+    {
+        RegistryKey doomed = OpenKey(inner_, key, NameText(subKey).c_str());
+        if (doomed.is_open()) deletion.values = ValuesOfKey(inner_, doomed.get());
+    }
+    deletion.result = inner_.RegDeleteKeyA(key, subKey);
+    deletions_.push_back(std::move(deletion));
+    return deletions_.back().result;
+}
+
+long RecordingRegistry::RegDeleteValueA(RegHandle key, const char* valueName) {
+    return inner_.RegDeleteValueA(key, valueName);
+}
+
+long RecordingRegistry::RegCloseKey(RegHandle key) {
+    paths_.erase(key);
+    return inner_.RegCloseKey(key);
+}
+
+}  // namespace instdll::inspect

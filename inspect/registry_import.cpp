@@ -1,0 +1,251 @@
+#include "inspect/registry_import.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "inspect/unicode_text.h"
+#include "registry/registry_paths.h"
+
+namespace instdll::inspect {
+namespace {
+
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegMultiSz = 7;
+
+char16_t FoldAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+}
+
+bool SameAsciiName(std::u16string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char y) {
+               return FoldAscii(x) ==
+                      FoldAscii(static_cast<char16_t>(static_cast<unsigned char>(y)));
+           });
+}
+
+template <typename Char>
+std::vector<std::basic_string_view<Char>> SplitKeyPath(std::basic_string_view<Char> path) {
+    std::vector<std::basic_string_view<Char>> parts;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == Char('\\')) {
+            if (at > start) parts.push_back(path.substr(start, at - start));
+            start = at + 1;
+        }
+    }
+    return parts;
+}
+
+struct RootNames {
+    RegHandle root;
+    const char* fullName;
+    const char* shortName;
+};
+
+constexpr RootNames kRoots[] = {
+    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+};
+
+std::optional<RegHandle> RootOf(std::u16string_view name) {
+    for (const RootNames& names : kRoots) {
+        if (SameAsciiName(name, names.fullName) || SameAsciiName(name, names.shortName)) {
+            return names.root;
+        }
+    }
+    return std::nullopt;
+}
+
+// Where a kept key lies relative to one of the three places the library reads.
+enum class Place { Dropped, KeyOnly, KeyWithValues };
+
+struct KeptPlace {
+    RegHandle root;
+    const char* path;
+    // What is kept of the place itself, of a child (family or not), and of a family child's
+    // first subkey (only that it exists).
+    Place self;
+    Place familyChild;
+    Place otherChild;
+};
+
+const std::array<KeptPlace, 3> kKeptPlaces = {{
+    {kHkeyLocalMachine, kProductKeyPath, Place::KeyOnly, Place::KeyWithValues,
+     Place::KeyWithValues},
+    {kHkeyLocalMachine, kUninstallRootPath, Place::KeyOnly, Place::KeyWithValues, Place::KeyOnly},
+    {kHkeyCurrentUser, kTitlesPath, Place::KeyWithValues, Place::Dropped, Place::Dropped},
+}};
+
+bool HasFamilyPrefix(std::u16string_view name) {
+    constexpr std::size_t length = sizeof kFamilyPrefix - 1;
+    return name.size() >= length && SameAsciiName(name.substr(0, length), kFamilyPrefix);
+}
+
+bool StartsWithPlace(const std::vector<std::u16string_view>& parts,
+                     const std::vector<std::string_view>& place) {
+    return parts.size() >= place.size() &&
+           std::equal(
+               place.begin(), place.end(), parts.begin(),
+               [](std::string_view a, std::u16string_view b) { return SameAsciiName(b, a); });
+}
+
+struct Placement {
+    Place place = Place::Dropped;
+    std::size_t depth = 0;  // how many of the path's parts name the kept key
+    bool standsForSubkeys = false;
+};
+
+// Deeper keys under a kept child only tell that the child has subkeys: the first one stands for
+// them all.
+Placement PlaceOf(RegHandle root, const std::vector<std::u16string_view>& parts) {
+    for (const KeptPlace& kept : kKeptPlaces) {
+        if (kept.root != root) continue;
+        const auto place = SplitKeyPath(std::string_view(kept.path));
+        if (!StartsWithPlace(parts, place)) continue;
+        const std::size_t below = parts.size() - place.size();
+        if (below == 0) return {kept.self, parts.size()};
+        const bool family = HasFamilyPrefix(parts[place.size()]);
+        const Place child = family ? kept.familyChild : kept.otherChild;
+        if (below == 1) return {child, parts.size()};
+        if (child == Place::KeyWithValues) return {Place::KeyOnly, place.size() + 2, true};
+        return {};
+    }
+    return {};
+}
+
+bool HasSubkey(RegistryAccess& registry, RegHandle root, const std::string& path) {
+    RegistryKey key = instdll::OpenKey(registry, root, path.c_str());
+    std::array<char, 256> name{};
+    return key.is_open() &&
+           registry.RegEnumKeyA(key.get(), 0, name.data(), name.size()) == kErrorSuccess;
+}
+
+void DeleteTree(RegistryAccess& registry, RegHandle parent, const std::string& path) {
+    {
+        RegistryKey key = instdll::OpenKey(registry, parent, path.c_str());
+        if (!key.is_open()) return;
+        std::array<char, 256> name{};
+        while (registry.RegEnumKeyA(key.get(), 0, name.data(), name.size()) == kErrorSuccess) {
+            DeleteTree(registry, key.get(), name.data());
+        }
+    }
+    registry.RegDeleteKeyA(parent, path.c_str());
+}
+
+std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
+    std::u16string units(data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+    }
+    return units;
+}
+
+}  // namespace
+
+const char* RootName(RegHandle root) {
+    for (const RootNames& names : kRoots) {
+        if (names.root == root) return names.fullName;
+    }
+    return "";
+}
+
+bool IsTextType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+bool RegistryImport::ToAnsiPath(const std::vector<std::u16string_view>& parts, std::string& path) {
+    path.clear();
+    for (std::u16string_view part : parts) {
+        std::optional<std::string> ansi = converter_.ToAnsi(part);
+        if (!ansi) return false;
+        if (!path.empty()) path += '\\';
+        path += *ansi;
+    }
+    return true;
+}
+
+void RegistryImport::NoteUnrepresentableKey(std::u16string_view path) {
+    unrepresentable_.push_back({ShownUtf8(path), std::string(), true, false});
+}
+
+void RegistryImport::NoteUnrepresentableValue(std::u16string_view name) {
+    unrepresentable_.push_back({ShownUtf8(currentPath_), ShownUtf8(name), false, name.empty()});
+}
+
+void RegistryImport::OpenKey(std::u16string_view path) {
+    current_.reset();
+    currentPath_ = path;
+    std::vector<std::u16string_view> parts = SplitKeyPath(path);
+    if (parts.empty()) return;
+    const std::optional<RegHandle> root = RootOf(parts.front());
+    if (!root) return;
+    parts.erase(parts.begin());
+    const Placement placement = PlaceOf(*root, parts);
+    if (placement.place == Place::Dropped) return;
+    parts.resize(placement.depth);
+    std::string ansiPath;
+    if (!ToAnsiPath(parts, ansiPath)) {
+        NoteUnrepresentableKey(path);
+        return;
+    }
+    if (placement.standsForSubkeys &&
+        HasSubkey(registry_, *root, ansiPath.substr(0, ansiPath.rfind('\\')))) {
+        return;
+    }
+    RegistryKey key(registry_);
+    std::uint32_t disposition = 0;
+    registry_.RegCreateKeyExA(*root, ansiPath.c_str(), "", 0, kKeyAllAccess, key.put(),
+                              &disposition);
+    if (placement.place == Place::KeyWithValues) current_ = std::move(key);
+}
+
+void RegistryImport::DeleteKey(std::u16string_view path) {
+    current_.reset();
+    currentPath_.clear();
+    std::vector<std::u16string_view> parts = SplitKeyPath(path);
+    if (parts.size() < 2) return;
+    const std::optional<RegHandle> root = RootOf(parts.front());
+    if (!root) return;
+    parts.erase(parts.begin());
+    std::string ansiPath;
+    // A name the code page cannot hold was never imported, so there is nothing to delete.
+    if (ToAnsiPath(parts, ansiPath)) DeleteTree(registry_, *root, ansiPath);
+}
+
+void RegistryImport::SetValue(std::u16string_view name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data, TextEncoding encoding) {
+    if (!current_.is_open()) return;
+    const std::optional<std::string> ansiName = converter_.ToAnsi(name);
+    if (!ansiName) {
+        NoteUnrepresentableValue(name);
+        return;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (IsTextType(type) && encoding == TextEncoding::Utf16) {
+        const std::optional<std::string> text = converter_.ToAnsi(Utf16Units(data));
+        if (!text) {
+            NoteUnrepresentableValue(name);
+            // No stale value from an earlier file may answer in its place.
+            registry_.RegDeleteValueA(current_.get(), ansiName->c_str());
+            return;
+        }
+        bytes.assign(text->begin(), text->end());
+        // An odd last byte is no UTF-16 unit; it is kept rather than lost.
+        if (data.size() % 2 != 0) bytes.push_back(data.back());
+    } else {
+        bytes = data;
+    }
+    registry_.RegSetValueExA(current_.get(), ansiName->c_str(), type, bytes.data(),
+                             static_cast<std::uint32_t>(bytes.size()));
+}
+
+void RegistryImport::DeleteValue(std::u16string_view name) {
+    if (!current_.is_open()) return;
+    if (const std::optional<std::string> ansiName = converter_.ToAnsi(name)) {
+        registry_.RegDeleteValueA(current_.get(), ansiName->c_str());
+    }
+}
+
+}  // namespace instdll::inspect

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inspect/code_page_converter.h"
+#include "registry/memory_registry.h"
+#include "registry/registry_key.h"
+
+namespace instdll::inspect {
+
+// How the bytes of a text-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) arrive.
+enum class TextEncoding { Utf16, Ansi };
+
+// A name the code page cannot hold; the key or value it names is left out of the registry.
+struct Unrepresentable {
+    std::string keyPath;    // UTF-8, as the source wrote it
+    std::string valueName;  // UTF-8; empty with `keyName` set when the key's own name failed
+    bool keyName = false;
+    bool defaultValue = false;
+};
+
+// Takes registry contents key by key, from an export file or a live registry, into the
+// in-memory registry, keeping only what the library reads: the product key's subkeys with their
+// values, the names of the uninstall list's subkeys and the values of the family's ones, the
+// title list, and for each kept component whether it has subkeys of its own (which keeps it
+// from being deleted). Everything else is dropped as it arrives, so memory grows with those
+// keys and not with the source. Names and text reach the registry in the ANSI code page.
+class RegistryImport {
+public:
+    RegistryImport(MemoryRegistry& registry, const CodePageConverter& converter)
+        : registry_(registry), converter_(converter), current_(registry) {}
+
+    // `path` starts with its root ("HKEY_LOCAL_MACHINE" or "HKLM", ...); other roots are
+    // accepted and dropped.
+    void OpenKey(std::u16string_view path);
+    void DeleteKey(std::u16string_view path);
+    void SetValue(std::u16string_view name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data, TextEncoding encoding);
+    void DeleteValue(std::u16string_view name);
+
+    const std::vector<Unrepresentable>& unrepresentable() const { return unrepresentable_; }
+
+private:
+    bool ToAnsiPath(const std::vector<std::u16string_view>& parts, std::string& path);
+    void NoteUnrepresentableKey(std::u16string_view path);
+    void NoteUnrepresentableValue(std::u16string_view name);
+
+    MemoryRegistry& registry_;
+    const CodePageConverter& converter_;
+    RegistryKey current_;  // open while the current key keeps its values
+    std::u16string currentPath_;
+    std::vector<Unrepresentable> unrepresentable_;
+};
+
+// True for the predefined text types, whose data pass the code page.
+bool IsTextType(std::uint32_t type);
+
+// The root's full name as exports write it: "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
+const char* RootName(RegHandle root);
+
+}  // namespace instdll::inspect

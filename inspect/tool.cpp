@@ -1,0 +1,127 @@
+#include "inspect/tool.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "inspect/backup_file.h"
+#include "inspect/command_line.h"
+#include "inspect/reg_file_reader.h"
+#include "inspect/report.h"
+#include "inspect/unicode_text.h"
+#include "text/host_code_page.h"
+
+#ifdef _WIN32
+#include "inspect/live_registry.h"
+#endif
+
+namespace instdll::inspect {
+namespace {
+
+constexpr int kBadInput = 2;
+
+#ifdef _WIN32
+constexpr bool kLiveAvailable = true;
+#else
+constexpr bool kLiveAvailable = false;
+#endif
+
+class Failure {
+public:
+    explicit Failure(std::ostream& err) : err_(err) {}
+    int Usage(const std::string& message) const {
+        err_ << "instdll-inspect: " << message << "\n" << kUsage;
+        return kBadInput;
+    }
+    int Plain(const std::string& message) const {
+        err_ << message << "\n";
+        return kBadInput;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+std::filesystem::path FilePath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+// Loads every source into `import`; the message of the first failure, if any.
+std::optional<int> Load(const Options& options, const CodePageConverter& converter,
+                        RegistryImport& import, const Failure& failure) {
+#ifdef _WIN32
+    if (options.live) {
+        CopyLiveRegistry(import);
+        return std::nullopt;
+    }
+#endif
+    for (const std::string& file : options.files) {
+        std::ifstream in(FilePath(file), std::ios::binary);
+        if (!in) return failure.Usage("cannot open " + file);
+        if (const std::optional<ReadError> error = ReadRegFile(in, converter, import)) {
+            return failure.Plain(file + ":" + std::to_string(error->line) + ": expected " +
+                                 error->expected);
+        }
+        if (in.bad()) return failure.Usage("cannot read " + file);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> AnsiArgument(const std::string& utf8,
+                                        const CodePageConverter& converter) {
+    const std::optional<std::u16string> text = Utf8ToUtf16(utf8);
+    return text ? converter.ToAnsi(*text) : std::nullopt;
+}
+
+int Answer(const Options& options, MemoryRegistry& registry, const CodePageConverter& converter,
+           const std::vector<Unrepresentable>& left, std::ostream& out, const Failure& failure) {
+    const std::optional<std::string> first = AnsiArgument(options.first, converter);
+    const std::optional<std::string> second = AnsiArgument(options.second, converter);
+    if (!first || !second) {
+        return failure.Usage("an argument cannot be written in code page " +
+                             std::to_string(options.codePage));
+    }
+    const HostCodePage codePage(options.codePage);
+    Report report(out, converter, options.codePage, options.json);
+    switch (options.question) {
+        case Question::Catalogue:
+            report.Catalogue(left, AskCatalogue(registry, codePage));
+            break;
+        case Question::Find:
+            report.Find(left, *first, AskFind(registry, codePage, *first));
+            break;
+        case Question::Prune: {
+            const PruneAnswer answer = AskPrune(registry, codePage, *first, *second);
+            if (options.backup) {
+                std::ofstream backup(FilePath(*options.backup), std::ios::binary);
+                backup << BackupRegFile(answer, converter);
+                backup.close();
+                if (!backup) return failure.Usage("cannot write " + *options.backup);
+            }
+            report.Prune(left, *first, *second, answer);
+            break;
+        }
+        case Question::Title:
+            report.Title(left, *first, *second, AskTitle(registry, *first, *second));
+            break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const Failure failure(err);
+    const auto parsed = ParseOptions(arguments, kLiveAvailable);
+    if (const auto* message = std::get_if<std::string>(&parsed)) return failure.Usage(*message);
+    const Options& options = std::get<Options>(parsed);
+    const auto converter = MakeCodePageConverter(options.codePage);
+    if (!converter) {
+        return failure.Usage("code page " + std::to_string(options.codePage) + " is not installed");
+    }
+    MemoryRegistry registry;
+    RegistryImport import(registry, *converter);
+    if (const std::optional<int> status = Load(options, *converter, import, failure)) {
+        return *status;
+    }
+    return Answer(options, registry, *converter, import.unrepresentable(), out, failure);
+}
+
+}  // namespace instdll::inspect
