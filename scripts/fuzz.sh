@@ -7,7 +7,8 @@
 #   scripts/fuzz.sh --campaign [--runs N] [target...]
 #       each named target (default: every one) until it has run N inputs (default 10,000,000),
 #       then its corpus and what it found minimised with -merge=1 into fuzz/corpus/<target>/;
-#       prints each target's executions and time at the end.
+#       prints each target's executions and time at the end. Ctrl-C ends the campaign early;
+#       what the interrupted target found is still merged.
 #
 # A target is named as its program (catalog_fuzzer) or without the suffix (catalog). Inputs that
 # fail are kept under build/fuzz/artifacts/<target>/.
@@ -15,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
-    sed -n '2,13s/^# \{0,1\}//p' "$0" >&2
+    sed -n '2,14s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -66,17 +67,20 @@ common=(-timeout=30 -print_final_stats=1)
 
 executions() { sed -n 's/^stat::number_of_executed_units: *//p' "$1" | tail -n 1; }
 
-# fuzz NAME LIMIT...: runs NAME on a scratch directory and its corpus; 0 when it ran clean.
+# libFuzzer's exit code after SIGINT: it stopped early, having found nothing.
+interrupted=72
+
+# fuzz NAME LIMIT...: runs NAME on a scratch directory and its corpus; 0 when it ran clean,
+# $interrupted when it was stopped.
 fuzz() {
     local name=$1
     shift
-    local artifacts="build/fuzz/artifacts/$name"
+    local artifacts="build/fuzz/artifacts/$name" code=0
     mkdir -p "$work/$name" "fuzz/corpus/$name" "$artifacts"
     "$work/bin/$name" "$@" "${common[@]}" -artifact_prefix="$artifacts/" \
-        "$work/$name" "fuzz/corpus/$name" 2>"$work/$name.log" || {
-        tail -n 60 "$work/$name.log" >&2
-        return 1
-    }
+        "$work/$name" "fuzz/corpus/$name" 2>"$work/$name.log" || code=$?
+    ((code == 0 || code == interrupted)) || tail -n 60 "$work/$name.log" >&2
+    return $code
 }
 
 # Everything the corpus and the campaign's finds cover, in as few inputs as -merge=1 keeps.
@@ -98,17 +102,19 @@ for name in "${targets[@]}"; do
     started=$SECONDS
     if ((campaign)); then
         echo "== $name: $runs executions"
-        result=clean
-        if ! fuzz "$name" -runs="$runs"; then
-            result=FAILED
-            status=1
-        elif ! minimise "$name"; then
-            result="clean, merge FAILED"
-            status=1
-        fi
+        outcome=0
+        fuzz "$name" -runs="$runs" || outcome=$?
+        case $outcome in
+            0) result=clean ;;
+            "$interrupted") result="interrupted, clean" ;;
+            *) result=FAILED ;;
+        esac
+        if [[ $result != FAILED ]] && ! minimise "$name"; then result="$result, merge FAILED"; fi
+        [[ $result != *FAILED* ]] || status=1
         summary+=("$(printf '%-28s %12s executions %7ss  %s, corpus %s inputs' "$name" \
             "$(executions "$work/$name.log")" $((SECONDS - started)) "$result" \
             "$(find "fuzz/corpus/$name" -type f | wc -l)")")
+        ((outcome != interrupted)) || break
     else
         echo "== $name: ${seconds}s"
         if fuzz "$name" -max_total_time="$seconds"; then
