@@ -48,8 +48,8 @@ inline void SeedTitles(RegistryAccess& registry, const std::vector<TitleValue>& 
 }
 
 // Every value of the titles key in enumeration order, read with room for any name and data;
-// nullopt when the key is missing. The buffers start small and grow on 234, so that the fuzzer
-// pays for the values it wrote and not for the registry's limits.
+// nullopt when the key is missing. The buffers start small and grow on 234, so that reading a
+// short list does not cost the registry's limits.
 inline std::optional<std::vector<TitleValue>> ReadTitles(RegistryAccess& registry) {
     constexpr std::size_t kLongestName = 16384;
     constexpr std::size_t kLargestData = 65536;
