@@ -15,6 +15,7 @@
 #include "catalog/installed_components.h"
 #include "catalog/registry_values.h"
 #include "registry/memory_registry.h"
+#include "registry/registry_key.h"
 #include "registry/registry_paths.h"
 #include "text/host_code_page.h"
 
@@ -58,31 +59,32 @@ void SeedValue(FuzzedDataProvider& input, MemoryRegistry& registry, RegHandle ke
     }
 }
 
+RegistryKey CreateKey(MemoryRegistry& registry, RegHandle parent, const std::string& path) {
+    RegistryKey key(registry);
+    std::uint32_t disposition = 0;
+    registry.RegCreateKeyExA(parent, path.c_str(), "", 0, kKeyAllAccess, key.put(), &disposition);
+    return key;
+}
+
+// Subkeys are made under the root's handle rather than by their full paths, which would walk
+// the root's five levels for each of them.
 void SeedSubkeys(FuzzedDataProvider& input, MemoryRegistry& registry, const char* rootPath,
                  std::initializer_list<const char*> valueNames) {
     if (!input.ConsumeBool()) return;
     const int count = input.ConsumeIntegralInRange(0, 12);
+    if (count == 0) return;
+    const RegistryKey root = CreateKey(registry, kHkeyLocalMachine, rootPath);
     for (int i = 0; i < count; ++i) {
-        const std::string path = std::string(rootPath) + "\\" + FamilyName(input);
-        RegHandle key = 0;
-        std::uint32_t disposition = 0;
-        if (registry.RegCreateKeyExA(kHkeyLocalMachine, path.c_str(), "", 0, kKeyAllAccess, &key,
-                                     &disposition) != kErrorSuccess) {
-            continue;
-        }
-        for (const char* valueName : valueNames) SeedValue(input, registry, key, valueName);
-        registry.RegCloseKey(key);
+        const RegistryKey key = CreateKey(registry, root.get(), FamilyName(input));
+        if (!key.is_open()) continue;
+        for (const char* valueName : valueNames) SeedValue(input, registry, key.get(), valueName);
     }
 }
 
 void SeedCounter(FuzzedDataProvider& input, MemoryRegistry& registry) {
     if (!input.ConsumeBool()) return;
-    RegHandle key = 0;
-    std::uint32_t disposition = 0;
-    registry.RegCreateKeyExA(kHkeyLocalMachine, kComponentCounterPath, "", 0, kKeyAllAccess, &key,
-                             &disposition);
-    SeedValue(input, registry, key, kComponentCounterValue);
-    registry.RegCloseKey(key);
+    const RegistryKey key = CreateKey(registry, kHkeyLocalMachine, kComponentCounterPath);
+    SeedValue(input, registry, key.get(), kComponentCounterValue);
 }
 
 std::optional<NumberValue> Counter(MemoryRegistry& registry) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -47,25 +48,34 @@ inline void SeedTitles(RegistryAccess& registry, const std::vector<TitleValue>& 
 }
 
 // Every value of the titles key in enumeration order, read with room for any name and data;
-// nullopt when the key is missing.
+// nullopt when the key is missing. The buffers start small and grow on 234, so that reading a
+// short list does not cost the registry's limits.
 inline std::optional<std::vector<TitleValue>> ReadTitles(RegistryAccess& registry) {
+    constexpr std::size_t kLongestName = 16384;
+    constexpr std::size_t kLargestData = 65536;
     RegistryKey key = OpenKey(registry, kHkeyCurrentUser, kTitlesPath);
     if (!key.is_open()) return std::nullopt;
     std::vector<TitleValue> values;
-    std::string name(16384, '\0');
-    std::string data(65536, '\0');
-    for (std::uint32_t index = 0;; ++index) {
+    std::string name(256, '\0');
+    std::string data(256, '\0');
+    for (std::uint32_t index = 0;;) {
         auto nameSize = static_cast<std::uint32_t>(name.size());
         auto dataSize = static_cast<std::uint32_t>(data.size());
         TitleValue value;
-        if (registry.RegEnumValueA(key.get(), index, name.data(), &nameSize, &value.type,
-                                   reinterpret_cast<std::uint8_t*>(data.data()),
-                                   &dataSize) != kErrorSuccess) {
-            return values;
+        const long result =
+            registry.RegEnumValueA(key.get(), index, name.data(), &nameSize, &value.type,
+                                   reinterpret_cast<std::uint8_t*>(data.data()), &dataSize);
+        const bool full = name.size() == kLongestName && data.size() == kLargestData;
+        if (result == kErrorMoreData && !full) {
+            name.resize(std::min(name.size() * 2, kLongestName));
+            data.resize(std::min(data.size() * 2, kLargestData));
+            continue;
         }
+        if (result != kErrorSuccess) return values;
         value.name.assign(name.data(), nameSize);
         value.data.assign(data.data(), dataSize);
         values.push_back(std::move(value));
+        ++index;
     }
 }
 
