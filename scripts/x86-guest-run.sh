@@ -8,4 +8,5 @@ cp -a "$run/checkout/." "$work"
 cd "$work"
 mapfile -d '' -t command <"$run/command"
 export WINEARCH=win32 WINE=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
-exec scripts/wine-session.sh "${command[@]}"
+# Through a pipe: on a terminal, Wine would draw its console with escape sequences.
+scripts/wine-session.sh "${command[@]}" 2>&1 | cat
