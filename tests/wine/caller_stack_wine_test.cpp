@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -131,6 +132,9 @@ const ExportCall kExportCalls[] = {
     {"SelectCatalogUkr", {Text(noPath)}, 0},
     {"WriteUserParams", {Text(""), Text("Zk"), Text("stack")}, 0, true},
 };
+
+// Failures name the export rather than dumping the table row's bytes.
+void PrintTo(const ExportCall& call, std::ostream* out) { *out << call.name; }
 
 class CallerStackTest : public ::testing::TestWithParam<ExportCall> {
 protected:
