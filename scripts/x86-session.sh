@@ -38,6 +38,7 @@ session=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86.XXXXXX")
 qemu_pid=
 tail_pid=
 cleanup() {
+    set +e  # a killed child's status must not stop the cleanup
     [ -z "$qemu_pid" ] || { kill "$qemu_pid" 2>/dev/null; wait "$qemu_pid" 2>/dev/null; }
     [ -z "$tail_pid" ] || { kill "$tail_pid" 2>/dev/null; wait "$tail_pid" 2>/dev/null; }
     rm -rf "$session"
