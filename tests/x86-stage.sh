@@ -7,12 +7,12 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 failed=0
 check() {
-    local name=$1
+    local name=$1 started=$SECONDS
     shift
     if "$@"; then
-        echo "x86 $name: passed"
+        echo "x86 $name: passed ($((SECONDS - started)) s)"
     else
-        echo "x86 $name: FAILED"
+        echo "x86 $name: FAILED ($((SECONDS - started)) s)"
         failed=1
     fi
 }
