@@ -5,13 +5,13 @@
 # examples and of the win32 build's programs; its output is printed and its command's exit
 # status returned. Nothing it starts outlives it, also on failure or timeout.
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
-# INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 2400);
+# INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
 # INSTDLL_X86_CACHE: where the guest image is kept (default /var/cache/instdll/x86-guest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 (($# > 0)) || { echo "usage: x86-session.sh COMMAND [ARGUMENT...]" >&2; exit 2; }
 build=${INSTDLL_X86_BUILD:-build/win32}
-timeout_seconds=${INSTDLL_X86_TIMEOUT:-2400}
+timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
 cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
 exit_marker=instdll-x86-exit-status:
 for tool in qemu-system-x86_64 debootstrap mke2fs; do
