@@ -7,6 +7,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     wine64 xvfb imagemagick nsis zip unzip
     fonts-dejavu-core
+    qemu-system-x86 debootstrap e2fsprogs
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds every preset, runs every test.
+# The test command: installs what is missing, builds every preset, runs every test, then the
+# 32-bit stage: the shipping DLL under 32-bit Wine in an emulated x86 machine.
 # INSTDLL_FUZZ_SECONDS sets how long each fuzz target runs (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,3 +8,9 @@ scripts/install-deps.sh
 scripts/build.sh host win32 win64
 scripts/fuzz.sh "${INSTDLL_FUZZ_SECONDS:-60}"
 scripts/wine-session.sh ctest --test-dir build/host --output-on-failure -j 2
+if scripts/x86-session.sh tests/x86-stage.sh; then
+    echo "32-bit stage: passed"
+else
+    echo "32-bit stage: FAILED" >&2
+    exit 1
+fi

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The 32-bit sibling of scripts/wine-session.sh: runs a command, given relative to the checkout's
+# root, in a fresh 32-bit Wine session with its own Xvfb inside an emulated x86 machine (this
+# kernel runs no 32-bit code). The machine gets a copy of the checkout's scripts, tests and
+# examples and of the win32 build's programs; its output is printed and its command's exit
+# status returned. Nothing it starts outlives it, also on failure or timeout.
+# INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
+# INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
+# INSTDLL_X86_CACHE: where the guest image is kept (default /var/cache/instdll/x86-guest).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+(($# > 0)) || { echo "usage: x86-session.sh COMMAND [ARGUMENT...]" >&2; exit 2; }
+build=${INSTDLL_X86_BUILD:-build/win32}
+timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
+cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
+exit_marker=instdll-x86-exit-status:
+for tool in qemu-system-x86_64 debootstrap mke2fs; do
+    command -v "$tool" >/dev/null || { echo "x86-session: $tool is missing" >&2; exit 1; }
+done
+[ -f "$build/bin/InstDLL.dll" ] || { echo "x86-session: $build was not built" >&2; exit 1; }
+
+# The image is built once per recipe; concurrent sessions wait for the one that builds it.
+guest_image() {
+    local recipe
+    recipe=$(cat scripts/x86-guest.sh scripts/x86-guest-init.sh | sha256sum | cut -c 1-16)
+    guest=$cache/$recipe
+    mkdir -p "$cache"
+    exec {lock}>"$cache/.lock"
+    flock "$lock"
+    if [ ! -d "$guest" ]; then
+        echo "x86-session: building the guest image $guest" >&2
+        scripts/x86-guest.sh "$guest"
+    fi
+    exec {lock}>&-
+}
+
+session=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86.XXXXXX")
+qemu_pid=
+tail_pid=
+cleanup() {
+    set +e  # a killed child's status must not stop the cleanup
+    [ -z "$qemu_pid" ] || { kill "$qemu_pid" 2>/dev/null; wait "$qemu_pid" 2>/dev/null; }
+    [ -z "$tail_pid" ] || { kill "$tail_pid" 2>/dev/null; wait "$tail_pid" 2>/dev/null; }
+    rm -rf "$session"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# The run disk: what the guest's init runs and the checkout it runs it in.
+run_disk() {
+    local checkout=$session/run/checkout
+    mkdir -p "$checkout/$build/bin"
+    cp -a scripts tests examples "$checkout/"
+    cp "$build"/bin/*.exe "$build"/bin/*.dll "$checkout/$build/bin/"
+    [ ! -d "$build/demo" ] || cp -a "$build/demo" "$checkout/$build/"
+    cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
+    printf '%s\0' "$@" >"$session/run/command"
+    mke2fs -q -t ext4 -L instdll-run -d "$session/run" "$session/run.raw" \
+        "$(($(du -sm "$session/run" | cut -f 1) * 2 + 16))M" >/dev/null
+}
+
+guest_image
+run_disk "$@"
+# -snapshot writes the guest's changes to a temporary file under TMPDIR, inside the session.
+TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
+    -accel tcg -cpu max,-smap -m 3072 -smp 2 -no-reboot -nic none \
+    -display none -monitor none -serial "file:$session/console.log" \
+    -kernel "$guest/vmlinuz" \
+    -append "root=/dev/nvme0n1 rw console=ttyS0 init=/sbin/instdll-init panic=-1 quiet loglevel=1" \
+    -snapshot -device nvme,id=disks,serial=instdll \
+    -drive "file=$guest/root.raw,format=raw,if=none,id=root" \
+    -device nvme-ns,drive=root,bus=disks,nsid=1 \
+    -drive "file=$session/run.raw,format=raw,if=none,id=run,readonly=on" \
+    -device nvme-ns,drive=run,bus=disks,nsid=2 </dev/null &
+qemu_pid=$!
+touch "$session/console.log"
+tail -n +1 -f --pid="$qemu_pid" "$session/console.log" &
+tail_pid=$!
+qemu_status=0
+wait "$qemu_pid" || qemu_status=$?
+qemu_pid=
+wait "$tail_pid" || true
+tail_pid=
+
+status=$(tr -d '\r' <"$session/console.log" | sed -n "s/^$exit_marker \([0-9]*\)$/\1/p" | tail -n 1)
+if [ -z "$status" ]; then
+    ((qemu_status == 124)) && echo "x86-session: timed out after ${timeout_seconds}s" >&2
+    echo "x86-session: the guest stopped without reporting an exit status" >&2
+    exit 1
+fi
+exit "$status"
