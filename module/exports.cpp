@@ -8,6 +8,7 @@
 #include "chooser/select_directory.h"
 #include "module/export_boundary.h"
 #include "module/module_state.h"
+#include "module/runtime_thread_record.h"
 #include "registry/win32_registry.h"
 #include "utilities/small_utilities.h"
 #include "utilities/titles.h"
@@ -78,8 +79,11 @@ int __stdcall WriteUserParams(const char* targetFile, const char* first, const c
     });
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
+    // At process exit other threads are gone, perhaps holding the runtime's locks: leave it be.
+    const bool freedByCaller = reserved == nullptr;
+    if (reason == DLL_PROCESS_DETACH && freedByCaller) ReleaseRuntimeThreadRecord(module);
     return TRUE;
 }
 
