@@ -10,6 +10,7 @@
 #include "module/module_state.h"
 #include "module/runtime_thread_record.h"
 #include "registry/win32_registry.h"
+#include "stamping/user_params.h"
 #include "utilities/small_utilities.h"
 #include "utilities/titles.h"
 

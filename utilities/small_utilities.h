@@ -10,7 +10,4 @@ void DeleteMachineValue(RegistryAccess& registry, const char* subKey, const char
 // True when the service control manager grants read, write and execute access.
 bool CallerIsAdministrator();
 
-// Shows the message box, then stamps the two parameters into the target's resources.
-void StampUserParams(const char* targetFile, const char* first, const char* second);
-
 }  // namespace instdll

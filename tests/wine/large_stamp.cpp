@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "stamping/pe_overlay.h"
+#include "stamping/resource_file.h"
+#include "stamping/stamp_files.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
-#include "utilities/pe_overlay.h"
-#include "utilities/resource_file.h"
-#include "utilities/stamp_files.h"
 
 namespace instdll::testing {
 namespace {

@@ -12,11 +12,11 @@
 
 #include "gtest/gtest.h"
 #include "module/export_boundary.h"
+#include "stamping/pe_overlay.h"
+#include "stamping/resource_file.h"
+#include "stamping/user_params.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
-#include "utilities/pe_overlay.h"
-#include "utilities/resource_file.h"
-#include "utilities/user_params.h"
 
 namespace instdll::testing {
 namespace {

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "stamping/pe_overlay.h"
+#include "stamping/user_params.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/registry_snapshot.h"
 #include "utilities/administrator_check.h"
-#include "utilities/pe_overlay.h"
-#include "utilities/user_params.h"
 
 namespace instdll::testing {
 namespace {

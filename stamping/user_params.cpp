@@ -1,14 +1,13 @@
-#include "utilities/user_params.h"
+#include "stamping/user_params.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "stamping/pe_overlay.h"
+#include "stamping/resource_file.h"
 #include "text/ansi_text.h"
-#include "utilities/pe_overlay.h"
-#include "utilities/resource_file.h"
-#include "utilities/small_utilities.h"
 
 namespace instdll {
 namespace {

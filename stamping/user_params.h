@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "utilities/stamp_files.h"
+#include "stamping/stamp_files.h"
 
 namespace instdll {
 
@@ -30,5 +30,7 @@ struct UserParamsCalls {
 // byte and the copy is gone. Memory stays within a few stream chunks whatever the file's size.
 void StampUserParams(const UserParamsCalls& calls, const char* targetFile, const char* first,
                      const char* second);
+// As above with the system's own calls: what WriteUserParams runs.
+void StampUserParams(const char* targetFile, const char* first, const char* second);
 
 }  // namespace instdll

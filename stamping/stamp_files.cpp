@@ -1,4 +1,4 @@
-#include "utilities/stamp_files.h"
+#include "stamping/stamp_files.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "utilities/pe_overlay.h"
+#include "stamping/pe_overlay.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "utilities/resource_file.h"
+#include "stamping/resource_file.h"
 
 #include <exception>
 

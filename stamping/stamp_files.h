@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "utilities/pe_overlay.h"
+#include "stamping/pe_overlay.h"
 
 namespace instdll {
 
