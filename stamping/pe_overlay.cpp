@@ -1,16 +1,28 @@
 #include "stamping/pe_overlay.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace instdll {
 namespace {
 
 constexpr std::uint64_t kNewHeaderOffsetField = 0x3C;
+constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr std::uint64_t kFileHeaderSize = 20;
+constexpr std::uint64_t kSymbolTableField = 8;  // in the file header; the count follows
+constexpr std::uint64_t kSymbolSize = 18;
 constexpr std::uint64_t kSectionHeaderSize = 40;
 constexpr std::uint64_t kSectionRawSizeField = 16;  // followed by the raw offset
-constexpr std::uint64_t kSizeOfHeadersField = 60;   // the same in PE32 and PE32+
-constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
+// Optional header fields at the same place in PE32 and PE32+.
+constexpr std::uint64_t kSizeOfHeadersField = 60;
+constexpr std::uint64_t kChecksumField = 64;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+constexpr std::uint64_t kPe32DirectoryCountField = 92;
+constexpr std::uint64_t kPe32PlusDirectoryCountField = 108;
+constexpr std::uint32_t kSecurityDirectory = 4;
+constexpr std::uint64_t kDirectoryEntrySize = 8;
+constexpr std::uint64_t kCertificateHeaderSize = 8;  // length, revision, type
+constexpr std::uint16_t kCertificateRevisions[] = {0x0100, 0x0200};
 
 // One little-endian field, read in one piece.
 template <typename Field>
@@ -22,25 +34,13 @@ std::optional<Field> Read(const RandomAccessFile& file, std::uint64_t offset) {
     return value;
 }
 
-}  // namespace
+std::uint64_t AlignedToEight(std::uint64_t size) { return (size + 7) / 8 * 8; }
 
-std::optional<std::uint64_t> SectionDataEnd(const RandomAccessFile& file) {
-    if (Read<std::uint16_t>(file, 0) != std::uint16_t{'M' | 'Z' << 8}) return std::nullopt;
-    const auto peHeader = Read<std::uint32_t>(file, kNewHeaderOffsetField);
-    if (!peHeader || Read<std::uint32_t>(file, *peHeader) != kPeSignature) return std::nullopt;
-    const std::uint64_t fileHeader = std::uint64_t{*peHeader} + 4;
-    const auto sectionCount = Read<std::uint16_t>(file, fileHeader + 2);
-    const auto optionalSize = Read<std::uint16_t>(file, fileHeader + 16);
-    if (!sectionCount || !optionalSize || *optionalSize < kSizeOfHeadersField + 4) {
-        return std::nullopt;
-    }
-    const std::uint64_t optionalHeader = fileHeader + kFileHeaderSize;
-    const auto headersSize = Read<std::uint32_t>(file, optionalHeader + kSizeOfHeadersField);
-    const std::uint64_t sectionTable = optionalHeader + *optionalSize;
-    const std::uint64_t tableEnd = sectionTable + std::uint64_t{*sectionCount} * kSectionHeaderSize;
-    if (!headersSize || tableEnd > file.Size()) return std::nullopt;
-
-    std::uint64_t end = std::max<std::uint64_t>(*headersSize, tableEnd);
+std::optional<std::uint64_t> SectionsEnd(const RandomAccessFile& file, std::uint64_t sectionTable,
+                                         std::uint16_t sectionCount, std::uint32_t headersSize) {
+    const std::uint64_t tableEnd = sectionTable + std::uint64_t{sectionCount} * kSectionHeaderSize;
+    if (tableEnd > file.Size()) return std::nullopt;
+    std::uint64_t end = std::max<std::uint64_t>(headersSize, tableEnd);
     for (std::uint64_t section = sectionTable; section < tableEnd; section += kSectionHeaderSize) {
         const auto rawSize = Read<std::uint32_t>(file, section + kSectionRawSizeField);
         const auto rawOffset = Read<std::uint32_t>(file, section + kSectionRawSizeField + 4);
@@ -49,6 +49,168 @@ std::optional<std::uint64_t> SectionDataEnd(const RandomAccessFile& file) {
     }
     if (end > file.Size()) return std::nullopt;
     return end;
+}
+
+// The security entry's place, when the optional header and its directory reach that far.
+std::optional<std::uint64_t> SecurityEntryField(const RandomAccessFile& file,
+                                                std::uint64_t optionalHeader,
+                                                std::uint16_t optionalSize) {
+    const auto magic = Read<std::uint16_t>(file, optionalHeader);
+    if (!magic) return std::nullopt;
+    const std::uint64_t countField =
+        *magic == kPe32PlusMagic ? kPe32PlusDirectoryCountField : kPe32DirectoryCountField;
+    const std::uint64_t entry = countField + 4 + kSecurityDirectory * kDirectoryEntrySize;
+    if (optionalSize < entry + kDirectoryEntrySize) return std::nullopt;
+    const auto count = Read<std::uint32_t>(file, optionalHeader + countField);
+    if (!count || *count <= kSecurityDirectory) return std::nullopt;
+    return optionalHeader + entry;
+}
+
+}  // namespace
+
+std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file) {
+    if (Read<std::uint16_t>(file, 0) != std::uint16_t{'M' | 'Z' << 8}) return std::nullopt;
+    const auto peHeader = Read<std::uint32_t>(file, kNewHeaderOffsetField);
+    if (!peHeader || Read<std::uint32_t>(file, *peHeader) != kPeSignature) return std::nullopt;
+    const std::uint64_t fileHeader = std::uint64_t{*peHeader} + 4;
+    const auto sectionCount = Read<std::uint16_t>(file, fileHeader + 2);
+    const auto symbolTable = Read<std::uint32_t>(file, fileHeader + kSymbolTableField);
+    const auto symbolCount = Read<std::uint32_t>(file, fileHeader + kSymbolTableField + 4);
+    const auto optionalSize = Read<std::uint16_t>(file, fileHeader + 16);
+    if (!sectionCount || !symbolTable || !symbolCount || !optionalSize ||
+        *optionalSize < kChecksumField + 4) {
+        return std::nullopt;
+    }
+    const std::uint64_t optionalHeader = fileHeader + kFileHeaderSize;
+    const auto headersSize = Read<std::uint32_t>(file, optionalHeader + kSizeOfHeadersField);
+    if (!headersSize) return std::nullopt;
+    const auto sectionsEnd =
+        SectionsEnd(file, optionalHeader + *optionalSize, *sectionCount, *headersSize);
+    if (!sectionsEnd) return std::nullopt;
+
+    PeHeaders headers;
+    headers.sectionsEnd = *sectionsEnd;
+    headers.checksumField = optionalHeader + kChecksumField;
+    headers.symbolTableField = fileHeader + kSymbolTableField;
+    headers.symbolTable = *symbolTable;
+    headers.symbolCount = *symbolCount;
+    headers.securityEntryField = SecurityEntryField(file, optionalHeader, *optionalSize);
+    if (headers.securityEntryField) {
+        const auto offset = Read<std::uint32_t>(file, *headers.securityEntryField);
+        const auto size = Read<std::uint32_t>(file, *headers.securityEntryField + 4);
+        if (!offset || !size) return std::nullopt;
+        headers.certificateTable = {*offset, *size};
+    }
+    return headers;
+}
+
+std::optional<std::uint64_t> SectionDataEnd(const RandomAccessFile& file) {
+    const auto headers = ReadPeHeaders(file);
+    if (!headers) return std::nullopt;
+    return headers->sectionsEnd;
+}
+
+bool IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
+                        const FileRange& table) {
+    if (table.size == 0 || table.offset < headers.sectionsEnd || table.end() > file.Size()) {
+        return false;
+    }
+    for (std::uint64_t entry = table.offset; entry < table.end();) {
+        const auto length = Read<std::uint32_t>(file, entry);
+        const auto revision = Read<std::uint16_t>(file, entry + 4);
+        if (!length || !revision || *length < kCertificateHeaderSize ||
+            *length > table.end() - entry ||
+            std::find(std::begin(kCertificateRevisions), std::end(kCertificateRevisions),
+                      *revision) == std::end(kCertificateRevisions)) {
+            return false;
+        }
+        // The last entry's padding may be left off at the table's end.
+        entry = std::min(entry + AlignedToEight(*length), table.end());
+    }
+    return true;
+}
+
+std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file,
+                                        std::uint64_t checksumField) {
+    const std::uint64_t size = file.Size();
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(
+        size, kStreamChunkSize)));
+    std::uint64_t sum = 0;
+    for (std::uint64_t done = 0; done < size;) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size - done,
+                                                                            chunk.size()));
+        if (!file.ReadAt(done, chunk.data(), length)) return std::nullopt;
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::uint64_t at = done + i;
+            if (at >= checksumField && at < checksumField + 4) continue;
+            // An odd length ends in a word whose high byte is zero.
+            sum += at % 2 == 0 ? chunk[i] : std::uint64_t{chunk[i]} << 8;
+        }
+        done += length;
+    }
+    while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint32_t>(sum + size);
+}
+
+UnsignedLayout::UnsignedLayout(const RandomAccessFile& target, const PeHeaders& headers)
+    : target_(headers) {
+    const FileRange overlay{headers.sectionsEnd, target.Size() - headers.sectionsEnd};
+    const FileRange& table = headers.certificateTable;
+    // An entry that names no certificate table there (one left by a faulty tool) is cleared
+    // all the same, but nothing is taken out for it.
+    if (!IsCertificateTable(target, headers, table)) {
+        kept_.push_back(overlay);
+        return;
+    }
+    for (const FileRange& piece : {FileRange{overlay.offset, table.offset - overlay.offset},
+                                   FileRange{table.end(), overlay.end() - table.end()}}) {
+        if (piece.size != 0) kept_.push_back(piece);
+    }
+}
+
+std::uint64_t UnsignedLayout::KeptOverlaySize() const {
+    std::uint64_t size = 0;
+    for (const FileRange& piece : kept_) size += piece.size;
+    return size;
+}
+
+std::optional<std::uint64_t> UnsignedLayout::CopyOffset(std::uint64_t targetOffset,
+                                                        std::uint64_t size,
+                                                        std::uint64_t copySectionsEnd) const {
+    std::uint64_t copyOffset = copySectionsEnd;
+    for (const FileRange& piece : kept_) {
+        if (targetOffset >= piece.offset && targetOffset - piece.offset <= piece.size &&
+            size <= piece.end() - targetOffset) {
+            return copyOffset + (targetOffset - piece.offset);
+        }
+        copyOffset += piece.size;
+    }
+    return std::nullopt;
+}
+
+std::vector<HeaderPatch> UnsignedLayout::Patches(const PeHeaders& copy) const {
+    std::vector<HeaderPatch> patches;
+    if (copy.securityEntryField) {
+        patches.push_back({*copy.securityEntryField, 0});
+        patches.push_back({*copy.securityEntryField + 4, 0});
+    }
+    std::uint32_t symbolTable = 0;
+    std::uint32_t symbolCount = 0;
+    if (target_.symbolTable == 0) {
+        symbolCount = target_.symbolCount;
+    } else {
+        // The section data that the stamp rewrites may hold it no longer; the overlay does.
+        const auto moved = CopyOffset(target_.symbolTable,
+                                      std::uint64_t{target_.symbolCount} * kSymbolSize,
+                                      copy.sectionsEnd);
+        if (moved && *moved <= std::numeric_limits<std::uint32_t>::max()) {
+            symbolTable = static_cast<std::uint32_t>(*moved);
+            symbolCount = target_.symbolCount;
+        }
+    }
+    patches.push_back({copy.symbolTableField, symbolTable});
+    patches.push_back({copy.symbolTableField + 4, symbolCount});
+    return patches;
 }
 
 }  // namespace instdll
