@@ -66,6 +66,18 @@ std::optional<std::uint64_t> SecurityEntryField(const RandomAccessFile& file,
     return optionalHeader + entry;
 }
 
+std::vector<HeaderPatch> HeaderPatches(const PeHeaders& headers, std::uint32_t symbolTable,
+                                       std::uint32_t symbolCount) {
+    std::vector<HeaderPatch> patches;
+    if (headers.securityEntryField) {
+        patches.push_back({*headers.securityEntryField, 0});
+        patches.push_back({*headers.securityEntryField + 4, 0});
+    }
+    patches.push_back({headers.symbolTableField, symbolTable});
+    patches.push_back({headers.symbolTableField + 4, symbolCount});
+    return patches;
+}
+
 }  // namespace
 
 std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file) {
@@ -130,22 +142,25 @@ bool IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
     return true;
 }
 
-std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file,
-                                        std::uint64_t checksumField) {
+std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file, std::uint64_t checksumField) {
     const std::uint64_t size = file.Size();
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(
-        size, kStreamChunkSize)));
+    // Even, so that every chunk but the last starts and ends on a word.
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, kStreamChunkSize)));
     std::uint64_t sum = 0;
     for (std::uint64_t done = 0; done < size;) {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(size - done,
-                                                                            chunk.size()));
+        const auto length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - done, chunk.size()));
         if (!file.ReadAt(done, chunk.data(), length)) return std::nullopt;
-        for (std::size_t i = 0; i < length; ++i) {
-            const std::uint64_t at = done + i;
-            if (at >= checksumField && at < checksumField + 4) continue;
-            // An odd length ends in a word whose high byte is zero.
-            sum += at % 2 == 0 ? chunk[i] : std::uint64_t{chunk[i]} << 8;
+        const std::uint64_t fieldEnd = std::min(done + length, checksumField + 4);
+        for (std::uint64_t at = std::max(done, checksumField); at < fieldEnd; ++at) {
+            chunk[static_cast<std::size_t>(at - done)] = 0;
         }
+        for (std::size_t i = 0; i + 1 < length; i += 2) {
+            sum += static_cast<std::uint32_t>(chunk[i] | chunk[i + 1] << 8);
+        }
+        // An odd length ends in a word whose high byte is zero.
+        if (length % 2 != 0) sum += chunk[length - 1];
         done += length;
     }
     while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
@@ -189,28 +204,18 @@ std::optional<std::uint64_t> UnsignedLayout::CopyOffset(std::uint64_t targetOffs
 }
 
 std::vector<HeaderPatch> UnsignedLayout::Patches(const PeHeaders& copy) const {
-    std::vector<HeaderPatch> patches;
-    if (copy.securityEntryField) {
-        patches.push_back({*copy.securityEntryField, 0});
-        patches.push_back({*copy.securityEntryField + 4, 0});
+    if (target_.symbolTable == 0) return HeaderPatches(copy, 0, target_.symbolCount);
+    // The section data that the stamp rewrites may hold it no longer; the overlay does.
+    const auto moved = CopyOffset(
+        target_.symbolTable, std::uint64_t{target_.symbolCount} * kSymbolSize, copy.sectionsEnd);
+    if (!moved || *moved > std::numeric_limits<std::uint32_t>::max()) {
+        return HeaderPatches(copy, 0, 0);
     }
-    std::uint32_t symbolTable = 0;
-    std::uint32_t symbolCount = 0;
-    if (target_.symbolTable == 0) {
-        symbolCount = target_.symbolCount;
-    } else {
-        // The section data that the stamp rewrites may hold it no longer; the overlay does.
-        const auto moved = CopyOffset(target_.symbolTable,
-                                      std::uint64_t{target_.symbolCount} * kSymbolSize,
-                                      copy.sectionsEnd);
-        if (moved && *moved <= std::numeric_limits<std::uint32_t>::max()) {
-            symbolTable = static_cast<std::uint32_t>(*moved);
-            symbolCount = target_.symbolCount;
-        }
-    }
-    patches.push_back({copy.symbolTableField, symbolTable});
-    patches.push_back({copy.symbolTableField + 4, symbolCount});
-    return patches;
+    return HeaderPatches(copy, static_cast<std::uint32_t>(*moved), target_.symbolCount);
+}
+
+std::vector<HeaderPatch> SectionsOnlyPatches(const PeHeaders& headers) {
+    return HeaderPatches(headers, 0, 0);
 }
 
 }  // namespace instdll

@@ -65,14 +65,17 @@ bool IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
 
 // The header checksum as signing tools compute it: 16-bit words summed with their carries,
 // the checksum field itself left out, plus the file's length. Streamed in chunks.
-std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file,
-                                        std::uint64_t checksumField);
+std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file, std::uint64_t checksumField);
 
 // A 32-bit little-endian header value to put at a file offset.
 struct HeaderPatch {
     std::uint64_t offset = 0;
     std::uint32_t value = 0;
 };
+
+// What a copy of a file's headers and sections alone says before its stamp: no certificate
+// table and no symbol table, which would lie past its end.
+std::vector<HeaderPatch> SectionsOnlyPatches(const PeHeaders& headers);
 
 // What a stamped copy keeps of a target past its sections, and what its headers then say.
 // The certificate table goes: a stamp changes the signed bytes, and a signature that no longer

@@ -71,10 +71,9 @@ std::optional<std::uint32_t> OpenFile::ReadU32At(std::uint64_t offset) const {
 }
 
 bool OpenFile::WriteU32At(std::uint64_t offset, std::uint32_t value) {
-    const std::uint8_t bytes[] = {static_cast<std::uint8_t>(value),
-                                  static_cast<std::uint8_t>(value >> 8),
-                                  static_cast<std::uint8_t>(value >> 16),
-                                  static_cast<std::uint8_t>(value >> 24)};
+    const std::uint8_t bytes[] = {
+        static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
     return WriteAt(offset, bytes, sizeof bytes);
 }
 

@@ -113,13 +113,20 @@ bool HoldsParams(const std::string& path, const UserParams& params) {
     return holds(kFirstParamResource, params.first) && holds(kSecondParamResource, params.second);
 }
 
+bool WritePatches(OpenFile& file, const std::vector<HeaderPatch>& patches) {
+    return std::all_of(patches.begin(), patches.end(), [&](const HeaderPatch& patch) {
+        return file.WriteU32At(patch.offset, patch.value);
+    });
+}
+
 // Copies the target's headers and sections, nothing after them: the resource updater then
-// never reads or maps the overlay, however large.
-bool CopySections(const UserParamsCalls& calls, const OpenFile& target, std::uint64_t sectionsEnd,
+// never reads or maps the overlay, however large, nor meets header offsets past the copy's end.
+bool CopySections(const UserParamsCalls& calls, const OpenFile& target, const PeHeaders& headers,
                   const std::string& copyPath) {
     OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
-    return copy.is_open() && CopyBytes(target, 0, copy, 0, sectionsEnd) &&
-           copy.EndAndFlush(sectionsEnd);
+    return copy.is_open() && CopyBytes(target, 0, copy, 0, headers.sectionsEnd) &&
+           WritePatches(copy, SectionsOnlyPatches(headers)) &&
+           copy.EndAndFlush(headers.sectionsEnd);
 }
 
 // Puts what the copy keeps of the target's overlay after the stamped copy's sections.
@@ -136,9 +143,7 @@ bool AppendOverlay(const OpenFile& target, const UnsignedLayout& layout,
 // No certificate table, header offsets that match the new layout, and the checksum over it.
 bool WriteUnsignedHeaders(const UnsignedLayout& layout, const PeHeaders& copyHeaders,
                           OpenFile& copy) {
-    for (const HeaderPatch& patch : layout.Patches(copyHeaders)) {
-        if (!copy.WriteU32At(patch.offset, patch.value)) return false;
-    }
+    if (!WritePatches(copy, layout.Patches(copyHeaders))) return false;
     const auto checksum = PeChecksum(copy, copyHeaders.checksumField);
     return checksum && copy.WriteU32At(copyHeaders.checksumField, *checksum) &&
            copy.EndAndFlush(copy.Size());
@@ -203,7 +208,7 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
     TemporaryFile copy(targetPath);
     // The resources are checked before the overlay follows them: loading a file as data maps
     // all of it, more address space than a 32-bit process may have for a large overlay.
-    if (copy.path().empty() || !CopySections(calls, target, headers->sectionsEnd, copy.path()) ||
+    if (copy.path().empty() || !CopySections(calls, target, *headers, copy.path()) ||
         !PutParams(calls, copy.path(), params) || !HoldsParams(copy.path(), params) ||
         !FinishCopy(calls, target, layout, copy.path()) ||
         !CopyFileMetadata(targetPath, copy.path(), calls.files)) {

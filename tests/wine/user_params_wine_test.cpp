@@ -447,5 +447,18 @@ TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsSecurityDescriptor) {
     EXPECT_EQ(SecurityText(signedTarget), before);
 }
 
+TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsAlternateDataStreams) {
+    const std::string stream = signedTarget + ":zk.origin";
+    const FileBytes origin{'Z', 'k', ' ', 's', 'e', 't', 'u', 'p'};
+    WriteBytes(stream, origin);
+    // Wine keeps no streams: the name is refused, or names a file of its own.
+    if (ReadBytes(stream) != origin || FilesIn(dir).size() != 2) {
+        GTEST_SKIP() << "no alternate data streams here";
+    }
+    Write(signedTarget.c_str(), "abc", "de");
+    EXPECT_EQ(ResourcesOf(signedTarget).at(kFirst), "abc");
+    EXPECT_EQ(ReadBytes(stream), origin);
+}
+
 }  // namespace
 }  // namespace instdll::testing
