@@ -373,7 +373,8 @@ TEST_F(SignedTargetTest, AStampedSignedFileIsAWellFormedUnsignedOneWithItsPayloa
     const PeHeaders before = HeadersOf(signedTarget);
     ASSERT_EQ(before.certificateTable.offset, unsignedBytes.size()) << "payload, then signature";
     ASSERT_GT(before.certificateTable.size, 0u);
-    ASSERT_GT(before.symbolTable, before.sectionsEnd) << "unstripped";
+    ASSERT_GE(before.symbolTable, before.sectionsEnd) << "unstripped";
+    ASSERT_GT(before.symbolCount, 0u);
     const FileBytes symbols =
         Slice(ReadBytes(signedTarget), before.symbolTable, before.symbolCount * kSymbolSize);
     const FileBytes overlay =
