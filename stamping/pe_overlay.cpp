@@ -51,19 +51,25 @@ std::optional<std::uint64_t> SectionsEnd(const RandomAccessFile& file, std::uint
     return end;
 }
 
-// The security entry's place, when the optional header and its directory reach that far.
-std::optional<std::uint64_t> SecurityEntryField(const RandomAccessFile& file,
-                                                std::uint64_t optionalHeader,
-                                                std::uint16_t optionalSize) {
+// Finds the security entry, when the optional header and its directory reach that far, and
+// what it names. False when a field cannot be read: a failed read is not a missing entry.
+bool ReadSecurityEntry(const RandomAccessFile& file, std::uint64_t optionalHeader,
+                       std::uint16_t optionalSize, PeHeaders& headers) {
     const auto magic = Read<std::uint16_t>(file, optionalHeader);
-    if (!magic) return std::nullopt;
+    if (!magic) return false;
     const std::uint64_t countField =
         *magic == kPe32PlusMagic ? kPe32PlusDirectoryCountField : kPe32DirectoryCountField;
     const std::uint64_t entry = countField + 4 + kSecurityDirectory * kDirectoryEntrySize;
-    if (optionalSize < entry + kDirectoryEntrySize) return std::nullopt;
+    if (optionalSize < entry + kDirectoryEntrySize) return true;
     const auto count = Read<std::uint32_t>(file, optionalHeader + countField);
-    if (!count || *count <= kSecurityDirectory) return std::nullopt;
-    return optionalHeader + entry;
+    if (!count) return false;
+    if (*count <= kSecurityDirectory) return true;
+    const auto offset = Read<std::uint32_t>(file, optionalHeader + entry);
+    const auto size = Read<std::uint32_t>(file, optionalHeader + entry + 4);
+    if (!offset || !size) return false;
+    headers.securityEntryField = optionalHeader + entry;
+    headers.certificateTable = {*offset, *size};
+    return true;
 }
 
 std::vector<HeaderPatch> HeaderPatches(const PeHeaders& headers, std::uint32_t symbolTable,
@@ -106,13 +112,7 @@ std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file) {
     headers.symbolTableField = fileHeader + kSymbolTableField;
     headers.symbolTable = *symbolTable;
     headers.symbolCount = *symbolCount;
-    headers.securityEntryField = SecurityEntryField(file, optionalHeader, *optionalSize);
-    if (headers.securityEntryField) {
-        const auto offset = Read<std::uint32_t>(file, *headers.securityEntryField);
-        const auto size = Read<std::uint32_t>(file, *headers.securityEntryField + 4);
-        if (!offset || !size) return std::nullopt;
-        headers.certificateTable = {*offset, *size};
-    }
+    if (!ReadSecurityEntry(file, optionalHeader, *optionalSize, headers)) return std::nullopt;
     return headers;
 }
 

@@ -158,6 +158,30 @@ TEST(ReadPeHeaders, FindsTheSecurityEntryOnlyWhereTheDirectoryHasOne) {
         << "the optional header ends before the security entry";
 }
 
+// Fails every read that touches `failing`.
+class FailingAt final : public RandomAccessFile {
+public:
+    FailingAt(const FileBytes& bytes, std::uint64_t failing) : bytes_(bytes), failing_(failing) {}
+    std::uint64_t Size() const override { return bytes_.Size(); }
+    bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override {
+        return (failing_ < offset || failing_ >= offset + size) && bytes_.ReadAt(offset, out, size);
+    }
+
+private:
+    BytesInMemory bytes_;
+    std::uint64_t failing_;
+};
+
+TEST(ReadPeHeaders, AFailedReadIsNotAMissingField) {
+    const FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
+    const std::uint64_t fields[] = {kOptionalHeader,   kOptionalHeader + 108,
+                                    kSecurityEntry,    kSecurityEntry + 4,
+                                    kSymbolTableField, kSymbolTableField + 4};
+    for (const std::uint64_t field : fields) {
+        EXPECT_FALSE(ReadPeHeaders(FailingAt(file, field)).has_value()) << field;
+    }
+}
+
 // The checksum as the textbook states it: 32-bit words, the carry out of each sum added back,
 // the checksum field as zero, the last word padded with zeros.
 std::uint32_t ReferenceChecksum(FileBytes file, std::size_t checksumField) {
