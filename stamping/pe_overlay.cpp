@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace instdll {
 namespace {
@@ -84,6 +85,29 @@ std::vector<HeaderPatch> HeaderPatches(const PeHeaders& headers, std::uint32_t s
     return patches;
 }
 
+// Whether `table` holds a well-formed certificate table after the section data: entries of a
+// known revision, each 8-byte aligned, filling it exactly. nullopt when a read fails.
+std::optional<bool> IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
+                                       const FileRange& table) {
+    if (table.size == 0 || table.offset < headers.sectionsEnd || table.end() > file.Size()) {
+        return false;
+    }
+    for (std::uint64_t entry = table.offset; entry < table.end();) {
+        if (table.end() - entry < kCertificateHeaderSize) return false;
+        const auto length = Read<std::uint32_t>(file, entry);
+        const auto revision = Read<std::uint16_t>(file, entry + 4);
+        if (!length || !revision) return std::nullopt;
+        if (*length < kCertificateHeaderSize || *length > table.end() - entry ||
+            std::find(std::begin(kCertificateRevisions), std::end(kCertificateRevisions),
+                      *revision) == std::end(kCertificateRevisions)) {
+            return false;
+        }
+        // The last entry's padding may be left off at the table's end.
+        entry = std::min(entry + AlignedToEight(*length), table.end());
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file) {
@@ -122,26 +146,6 @@ std::optional<std::uint64_t> SectionDataEnd(const RandomAccessFile& file) {
     return headers->sectionsEnd;
 }
 
-bool IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
-                        const FileRange& table) {
-    if (table.size == 0 || table.offset < headers.sectionsEnd || table.end() > file.Size()) {
-        return false;
-    }
-    for (std::uint64_t entry = table.offset; entry < table.end();) {
-        const auto length = Read<std::uint32_t>(file, entry);
-        const auto revision = Read<std::uint16_t>(file, entry + 4);
-        if (!length || !revision || *length < kCertificateHeaderSize ||
-            *length > table.end() - entry ||
-            std::find(std::begin(kCertificateRevisions), std::end(kCertificateRevisions),
-                      *revision) == std::end(kCertificateRevisions)) {
-            return false;
-        }
-        // The last entry's padding may be left off at the table's end.
-        entry = std::min(entry + AlignedToEight(*length), table.end());
-    }
-    return true;
-}
-
 std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file, std::uint64_t checksumField) {
     const std::uint64_t size = file.Size();
     // Even, so that every chunk but the last starts and ends on a word.
@@ -167,20 +171,21 @@ std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file, std::uint6
     return static_cast<std::uint32_t>(sum + size);
 }
 
-UnsignedLayout::UnsignedLayout(const RandomAccessFile& target, const PeHeaders& headers)
-    : target_(headers) {
+std::optional<UnsignedLayout> UnsignedLayout::Of(const RandomAccessFile& target,
+                                                 const PeHeaders& headers) {
     const FileRange overlay{headers.sectionsEnd, target.Size() - headers.sectionsEnd};
     const FileRange& table = headers.certificateTable;
+    const auto isTable = IsCertificateTable(target, headers, table);
+    if (!isTable) return std::nullopt;
     // An entry that names no certificate table there (one left by a faulty tool) is cleared
     // all the same, but nothing is taken out for it.
-    if (!IsCertificateTable(target, headers, table)) {
-        kept_.push_back(overlay);
-        return;
-    }
+    if (!*isTable) return UnsignedLayout(headers, {overlay});
+    std::vector<FileRange> kept;
     for (const FileRange& piece : {FileRange{overlay.offset, table.offset - overlay.offset},
                                    FileRange{table.end(), overlay.end() - table.end()}}) {
-        if (piece.size != 0) kept_.push_back(piece);
+        if (piece.size != 0) kept.push_back(piece);
     }
+    return UnsignedLayout(headers, std::move(kept));
 }
 
 std::uint64_t UnsignedLayout::KeptOverlaySize() const {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace instdll {
@@ -58,11 +59,6 @@ std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file);
 // Where a PE file's headers and section data end; nullopt as for ReadPeHeaders.
 std::optional<std::uint64_t> SectionDataEnd(const RandomAccessFile& file);
 
-// True when `table` holds a well-formed certificate table after the section data: entries of
-// a known revision, each 8-byte aligned, filling it exactly.
-bool IsCertificateTable(const RandomAccessFile& file, const PeHeaders& headers,
-                        const FileRange& table);
-
 // The header checksum as signing tools compute it: 16-bit words summed with their carries,
 // the checksum field itself left out, plus the file's length. Streamed in chunks.
 std::optional<std::uint32_t> PeChecksum(const RandomAccessFile& file, std::uint64_t checksumField);
@@ -82,7 +78,9 @@ std::vector<HeaderPatch> SectionsOnlyPatches(const PeHeaders& headers);
 // matches them stops signing tools from signing the file again. Everything else is kept.
 class UnsignedLayout {
 public:
-    UnsignedLayout(const RandomAccessFile& target, const PeHeaders& headers);
+    // nullopt when the target cannot be read.
+    static std::optional<UnsignedLayout> Of(const RandomAccessFile& target,
+                                            const PeHeaders& headers);
 
     // The target's ranges after its sections that the copy keeps, in their order.
     const std::vector<FileRange>& KeptOverlay() const { return kept_; }
@@ -93,6 +91,8 @@ public:
     std::vector<HeaderPatch> Patches(const PeHeaders& copy) const;
 
 private:
+    UnsignedLayout(const PeHeaders& target, std::vector<FileRange> kept)
+        : target_(target), kept_(std::move(kept)) {}
     std::optional<std::uint64_t> CopyOffset(std::uint64_t targetOffset, std::uint64_t size,
                                             std::uint64_t copySectionsEnd) const;
 

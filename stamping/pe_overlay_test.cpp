@@ -127,14 +127,6 @@ FileBytes SignedFile(std::size_t size, FileRange certificates, std::uint32_t sym
     return file;
 }
 
-// One certificate entry: length, revision, type, then its bytes up to the next 8-byte boundary.
-void PutCertificate(FileBytes& file, std::size_t at, std::uint32_t length,
-                    std::uint16_t revision = 0x0200) {
-    PutU32(file, at, length);
-    PutU16(file, at + 4, revision);
-    PutU16(file, at + 6, 2);
-}
-
 TEST(ReadPeHeaders, FindsTheSecurityEntryOnlyWhereTheDirectoryHasOne) {
     FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
     const auto headers = ReadPeHeaders(BytesInMemory(file));
@@ -158,6 +150,14 @@ TEST(ReadPeHeaders, FindsTheSecurityEntryOnlyWhereTheDirectoryHasOne) {
         << "the optional header ends before the security entry";
 }
 
+// One certificate entry: length, revision, type, then its bytes up to the next 8-byte boundary.
+void PutCertificate(FileBytes& file, std::size_t at, std::uint32_t length,
+                    std::uint16_t revision = 0x0200) {
+    PutU32(file, at, length);
+    PutU16(file, at + 4, revision);
+    PutU16(file, at + 6, 2);
+}
+
 // Fails every read that touches `failing`.
 class FailingAt final : public RandomAccessFile {
 public:
@@ -173,7 +173,10 @@ private:
 };
 
 TEST(ReadPeHeaders, AFailedReadIsNotAMissingField) {
-    const FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
+    FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
+    PutCertificate(file, 0x1400, 0x400);
+    const PeHeaders headers = *ReadPeHeaders(BytesInMemory(file));
+    EXPECT_FALSE(UnsignedLayout::Of(FailingAt(file, 0x1404), headers)) << "certificate revision";
     const std::uint64_t fields[] = {kOptionalHeader,   kOptionalHeader + 108,
                                     kSecurityEntry,    kSecurityEntry + 4,
                                     kSymbolTableField, kSymbolTableField + 4};
@@ -248,8 +251,9 @@ TEST(UnsignedLayout, KeepsEverythingButAWellFormedCertificateTable) {
             at += (length + 7) / 8 * 8;
         }
         const BytesInMemory bytes(file);
-        const UnsignedLayout layout(bytes, *ReadPeHeaders(bytes));
-        EXPECT_EQ(layout.KeptOverlay(), c.kept) << c.label;
+        const auto layout = UnsignedLayout::Of(bytes, *ReadPeHeaders(bytes));
+        ASSERT_TRUE(layout) << c.label;
+        EXPECT_EQ(layout->KeptOverlay(), c.kept) << c.label;
     }
 }
 
@@ -258,7 +262,7 @@ std::vector<HeaderPatch> PatchesAfterGrowth(const FileBytes& target, std::uint64
     const PeHeaders headers = *ReadPeHeaders(bytes);
     PeHeaders copy = headers;
     copy.sectionsEnd += growth;
-    return UnsignedLayout(bytes, headers).Patches(copy);
+    return UnsignedLayout::Of(bytes, headers)->Patches(copy);
 }
 
 TEST(UnsignedLayout, ClearsTheSecurityEntryAndMovesTheSymbolTableWithTheOverlay) {

@@ -204,13 +204,14 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
     }
     const auto headers = ReadPeHeaders(target);
     if (!headers) return;
-    const UnsignedLayout layout(target, *headers);
+    const auto layout = UnsignedLayout::Of(target, *headers);
+    if (!layout) return;
     TemporaryFile copy(targetPath);
     // The resources are checked before the overlay follows them: loading a file as data maps
     // all of it, more address space than a 32-bit process may have for a large overlay.
     if (copy.path().empty() || !CopySections(calls, target, *headers, copy.path()) ||
         !PutParams(calls, copy.path(), params) || !HoldsParams(copy.path(), params) ||
-        !FinishCopy(calls, target, layout, copy.path()) ||
+        !FinishCopy(calls, target, *layout, copy.path()) ||
         !CopyFileMetadata(targetPath, copy.path(), calls.files)) {
         return;
     }

@@ -271,12 +271,11 @@ const InjectedFault kFaults[] = {
      }},
 };
 
-TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
-    // Larger than one stream chunk, so that the copy takes several reads and writes.
-    const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
-    AppendBytes(target, overlay);
-    const FileBytes before = ReadBytes(target);
-    const std::vector<std::string> alone{"target.exe"};
+// Stamps `path` with each fault at each of its calls in turn: until a stamp makes every call, the
+// file stays as it was; then it is stamped and followed by `overlay`. No copy is ever left.
+void ExpectAllOrNothing(const std::string& dir, const std::string& path, const FileBytes& overlay) {
+    const FileBytes before = ReadBytes(path);
+    const std::vector<std::string> files = FilesIn(dir);
     for (const InjectedFault& fault : kFaults) {
         int made = 0;
         for (int failAt = 0; failAt <= made; ++failAt) {
@@ -285,21 +284,28 @@ TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
             made = 0;
             fault.install(calls, failAt, made);
             const int result = AtExportBoundary(0, [&] {
-                StampUserParams(calls, target.c_str(), "abc", "de");
+                StampUserParams(calls, path.c_str(), "abc", "de");
                 return 0;
             });
             EXPECT_EQ(result, 0);
-            EXPECT_EQ(FilesIn(dir), alone);
+            EXPECT_EQ(FilesIn(dir), files);
             if (failAt < made) {
-                ASSERT_TRUE(ReadBytes(target) == before);
+                ASSERT_TRUE(ReadBytes(path) == before);
             } else {
-                EXPECT_EQ(ResourcesOf(target).at(kSecond), "de");
-                EXPECT_TRUE(OverlayOf(target) == overlay);
+                EXPECT_EQ(ResourcesOf(path).at(kSecond), "de");
+                EXPECT_TRUE(OverlayOf(path) == overlay);
             }
         }
         ASSERT_GT(made, 0) << fault.what << " was never called";
-        WriteBytes(target, before);
+        WriteBytes(path, before);
     }
+}
+
+TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
+    // Larger than one stream chunk, so that the copy takes several reads and writes.
+    const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
+    AppendBytes(target, overlay);
+    ExpectAllOrNothing(dir, target, overlay);
 }
 
 TEST_F(UserParamsTest, ATargetReadOnlyOrInUseIsLeftAsItWas) {
@@ -446,6 +452,11 @@ TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsSecurityDescriptor) {
     Write(signedTarget.c_str(), "abc", "de");
     EXPECT_EQ(ResourcesOf(signedTarget).at(kFirst), "abc");
     EXPECT_EQ(SecurityText(signedTarget), before);
+}
+
+TEST_F(SignedTargetTest, AFailureAtAnyStepLeavesTheSignedTargetAsItWas) {
+    ExpectAllOrNothing(dir, signedTarget,
+                       OverlayOf(BesideThisProgram("instdll_payload_target.exe")));
 }
 
 TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsAlternateDataStreams) {
