@@ -1,7 +1,6 @@
 #include "stamping/file_metadata.h"
 
 #include <cwchar>
-#include <utility>
 #include <vector>
 
 namespace instdll {
@@ -11,11 +10,15 @@ constexpr SECURITY_INFORMATION kOwnerGroupAndDacl =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 constexpr wchar_t kMainStream[] = L"::$DATA";
 
+// A zero-terminated UTF-16 path. Not std::wstring, whose prebuilt runtime copy would outweigh
+// the rest of the DLL's stamping.
+using WidePath = std::vector<wchar_t>;
+
 // Sole owner of one stream search.
 class StreamSearch {
 public:
-    StreamSearch(const std::wstring& path, WIN32_FIND_STREAM_DATA& first)
-        : handle_(FindFirstStreamW(path.c_str(), FindStreamInfoStandard, &first, 0)) {}
+    StreamSearch(const WidePath& path, WIN32_FIND_STREAM_DATA& first)
+        : handle_(FindFirstStreamW(path.data(), FindStreamInfoStandard, &first, 0)) {}
     StreamSearch(const StreamSearch&) = delete;
     StreamSearch& operator=(const StreamSearch&) = delete;
     ~StreamSearch() {
@@ -29,26 +32,33 @@ private:
     HANDLE handle_;
 };
 
-// Stream names need not fit the ANSI code page, so streams are named in UTF-16.
-std::wstring WidePath(const std::string& path) {
+// Stream names need not fit the ANSI code page, so streams are named in UTF-16. Empty when the
+// path cannot be converted.
+WidePath WidePathOf(const std::string& path) {
     const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     if (length <= 1) return {};
-    std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-    return wide.data();
+    WidePath wide(static_cast<std::size_t>(length));
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length) != length) return {};
+    return wide;
 }
 
-bool CopyStream(const std::wstring& from, const std::wstring& to, const FileCalls& calls) {
-    const OpenFile source(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, calls);
-    OpenFile destination(to, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, calls);
+WidePath StreamOf(const WidePath& file, const wchar_t* stream) {
+    WidePath path(file.begin(), file.end() - 1);
+    path.insert(path.end(), stream, stream + std::wcslen(stream) + 1);
+    return path;
+}
+
+bool CopyStream(const WidePath& from, const WidePath& to, const FileCalls& calls) {
+    const OpenFile source(from.data(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, calls);
+    OpenFile destination(to.data(), GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, calls);
     const std::uint64_t size = source.Size();
     return source.is_open() && destination.is_open() &&
            CopyBytes(source, 0, destination, 0, size) && destination.EndAndFlush(size);
 }
 
 bool CopyStreams(const std::string& from, const std::string& to, const FileCalls& calls) {
-    const std::wstring source = WidePath(from);
-    const std::wstring destination = WidePath(to);
+    const WidePath source = WidePathOf(from);
+    const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
     WIN32_FIND_STREAM_DATA stream{};
     StreamSearch search(source, stream);
@@ -56,7 +66,8 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     if (!search.is_open()) return true;
     do {
         if (std::wcscmp(stream.cStreamName, kMainStream) != 0 &&
-            !CopyStream(source + stream.cStreamName, destination + stream.cStreamName, calls)) {
+            !CopyStream(StreamOf(source, stream.cStreamName),
+                        StreamOf(destination, stream.cStreamName), calls)) {
             return false;
         }
     } while (search.Next(stream));

@@ -35,10 +35,10 @@ OpenFile::OpenFile(const std::string& path, DWORD access, DWORD share, const Fil
                           FILE_ATTRIBUTE_NORMAL, nullptr)),
       calls_(calls) {}
 
-OpenFile::OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+OpenFile::OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
                    const FileCalls& calls)
-    : handle_(CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                          nullptr)),
+    : handle_(
+          CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)),
       calls_(calls) {}
 
 void OpenFile::Close() {

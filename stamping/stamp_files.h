@@ -22,7 +22,7 @@ class OpenFile final : public RandomAccessFile {
 public:
     OpenFile(const std::string& path, DWORD access, DWORD share, const FileCalls& calls);
     // A path that may name an alternate data stream, whose name the code page may not hold.
-    OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+    OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
              const FileCalls& calls);
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
