@@ -8,6 +8,7 @@ packages=(
     wine64 xvfb imagemagick nsis zip unzip
     fonts-dejavu-core
     qemu-system-x86 debootstrap e2fsprogs
+    osslsigncode openssl
 )
 
 missing=()

@@ -8,5 +8,12 @@ cp -a "$run/checkout/." "$work"
 cd "$work"
 mapfile -d '' -t command <"$run/command"
 export WINEARCH=win32 WINE=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
+results=$(blkid -L instdll-results || true)
+if [ -n "$results" ] && mkdir -p /mnt/results && mount "$results" /mnt/results; then
+    export INSTDLL_RESULTS=/mnt/results
+fi
+status=0
 # Through a pipe: on a terminal, Wine would draw its console with escape sequences.
-scripts/wine-session.sh "${command[@]}" 2>&1 | cat
+scripts/wine-session.sh "${command[@]}" 2>&1 | cat || status=$?
+[ -z "${INSTDLL_RESULTS:-}" ] || umount /mnt/results
+exit "$status"

@@ -6,6 +6,8 @@
 # status returned. Nothing it starts outlives it, also on failure or timeout.
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
 # INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
+# INSTDLL_X86_RESULTS: a directory that receives what the command leaves in $INSTDLL_RESULTS
+# (for checks that need tools the guest lacks);
 # INSTDLL_X86_CACHE: where the guest image is kept (default /var/cache/instdll/x86-guest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -61,6 +63,8 @@ run_disk() {
 
 guest_image
 run_disk "$@"
+# The one disk the guest writes: its results, read back without mounting.
+mke2fs -q -t ext4 -L instdll-results "$session/results.raw" 64M >/dev/null
 # -snapshot writes the guest's changes to a temporary file under TMPDIR, inside the session.
 TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
     -accel tcg -cpu max,-smap -m 3072 -smp 2 -no-reboot -nic none \
@@ -71,7 +75,9 @@ TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
     -drive "file=$guest/root.raw,format=raw,if=none,id=root" \
     -device nvme-ns,drive=root,bus=disks,nsid=1 \
     -drive "file=$session/run.raw,format=raw,if=none,id=run,readonly=on" \
-    -device nvme-ns,drive=run,bus=disks,nsid=2 </dev/null &
+    -device nvme-ns,drive=run,bus=disks,nsid=2 \
+    -drive "file=$session/results.raw,format=raw,if=none,id=results" \
+    -device nvme-ns,drive=results,bus=disks,nsid=3 </dev/null &
 qemu_pid=$!
 touch "$session/console.log"
 tail -n +1 -f --pid="$qemu_pid" "$session/console.log" &
@@ -82,6 +88,11 @@ qemu_pid=
 wait "$tail_pid" || true
 tail_pid=
 
+if [ -n "${INSTDLL_X86_RESULTS:-}" ]; then
+    mkdir -p "$INSTDLL_X86_RESULTS"
+    debugfs -R "rdump / $INSTDLL_X86_RESULTS" "$session/results.raw" >/dev/null 2>&1 ||
+        echo "x86-session: the guest's results could not be read" >&2
+fi
 status=$(tr -d '\r' <"$session/console.log" | sed -n "s/^$exit_marker \([0-9]*\)$/\1/p" | tail -n 1)
 if [ -z "$status" ]; then
     ((qemu_status == 124)) && echo "x86-session: timed out after ${timeout_seconds}s" >&2

@@ -108,6 +108,196 @@ TEST(SectionDataEnd, RejectsWhatIsNotAPeFile) {
         << "cut inside the headers";
 }
 
+constexpr std::uint32_t kOptionalHeader = kPeHeader + 24;
+constexpr std::uint32_t kSymbolTableField = kPeHeader + 4 + 8;
+constexpr std::uint32_t kChecksumField = kOptionalHeader + 64;
+constexpr std::uint32_t kSecurityEntry = kOptionalHeader + 112 + 4 * 8;  // PE32+
+
+// A PE32+ file with sections up to 0x1000, then `size - 0x1000` bytes of overlay, its security
+// entry naming `certificates` and its symbol table at `symbols`.
+FileBytes SignedFile(std::size_t size, FileRange certificates, std::uint32_t symbols = 0,
+                     std::uint32_t symbolCount = 0) {
+    FileBytes file = PeFile(size, {{0x400, 0xC00}});
+    PutU16(file, kOptionalHeader, 0x20B);
+    PutU32(file, kOptionalHeader + 108, 16);
+    PutU32(file, kSecurityEntry, static_cast<std::uint32_t>(certificates.offset));
+    PutU32(file, kSecurityEntry + 4, static_cast<std::uint32_t>(certificates.size));
+    PutU32(file, kSymbolTableField, symbols);
+    PutU32(file, kSymbolTableField + 4, symbolCount);
+    return file;
+}
+
+TEST(ReadPeHeaders, FindsTheSecurityEntryOnlyWhereTheDirectoryHasOne) {
+    FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
+    const auto headers = ReadPeHeaders(BytesInMemory(file));
+    ASSERT_TRUE(headers);
+    EXPECT_EQ(headers->sectionsEnd, 0x1000u);
+    EXPECT_EQ(headers->checksumField, kChecksumField);
+    EXPECT_EQ(headers->securityEntryField, kSecurityEntry);
+    EXPECT_EQ(headers->certificateTable, (FileRange{0x1400, 0x400}));
+    EXPECT_EQ(headers->symbolTable, 0x1000u);
+    EXPECT_EQ(headers->symbolCount, 3u);
+
+    PutU16(file, kOptionalHeader, 0x10B);  // PE32: the directory starts 16 bytes earlier
+    PutU32(file, kOptionalHeader + 92, 16);
+    EXPECT_EQ(ReadPeHeaders(BytesInMemory(file))->securityEntryField, kSecurityEntry - 16);
+    PutU32(file, kOptionalHeader + 92, 4);
+    EXPECT_EQ(ReadPeHeaders(BytesInMemory(file))->securityEntryField, std::nullopt)
+        << "four directory entries end before the security entry";
+    PutU16(file, kPeHeader + 4 + 16, 96 + 4 * 8);
+    PutU32(file, kOptionalHeader + 92, 16);
+    EXPECT_EQ(ReadPeHeaders(BytesInMemory(file))->securityEntryField, std::nullopt)
+        << "the optional header ends before the security entry";
+}
+
+// One certificate entry: length, revision, type, then its bytes up to the next 8-byte boundary.
+void PutCertificate(FileBytes& file, std::size_t at, std::uint32_t length,
+                    std::uint16_t revision = 0x0200) {
+    PutU32(file, at, length);
+    PutU16(file, at + 4, revision);
+    PutU16(file, at + 6, 2);
+}
+
+// Fails every read that touches `failing`.
+class FailingAt final : public RandomAccessFile {
+public:
+    FailingAt(const FileBytes& bytes, std::uint64_t failing) : bytes_(bytes), failing_(failing) {}
+    std::uint64_t Size() const override { return bytes_.Size(); }
+    bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override {
+        return (failing_ < offset || failing_ >= offset + size) && bytes_.ReadAt(offset, out, size);
+    }
+
+private:
+    BytesInMemory bytes_;
+    std::uint64_t failing_;
+};
+
+TEST(ReadPeHeaders, AFailedReadIsNotAMissingField) {
+    FileBytes file = SignedFile(0x1800, {0x1400, 0x400}, 0x1000, 3);
+    PutCertificate(file, 0x1400, 0x400);
+    const PeHeaders headers = *ReadPeHeaders(BytesInMemory(file));
+    EXPECT_FALSE(UnsignedLayout::Of(FailingAt(file, 0x1404), headers)) << "certificate revision";
+    const std::uint64_t fields[] = {kOptionalHeader,   kOptionalHeader + 108,
+                                    kSecurityEntry,    kSecurityEntry + 4,
+                                    kSymbolTableField, kSymbolTableField + 4};
+    for (const std::uint64_t field : fields) {
+        EXPECT_FALSE(ReadPeHeaders(FailingAt(file, field)).has_value()) << field;
+    }
+}
+
+// The checksum as the textbook states it: 32-bit words, the carry out of each sum added back,
+// the checksum field as zero, the last word padded with zeros.
+std::uint32_t ReferenceChecksum(FileBytes file, std::size_t checksumField) {
+    std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(checksumField), 4, 0);
+    const std::size_t length = file.size();
+    file.resize((length + 3) / 4 * 4);
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < file.size(); i += 4) {
+        sum += std::uint64_t{file[i]} | std::uint64_t{file[i + 1]} << 8 |
+               std::uint64_t{file[i + 2]} << 16 | std::uint64_t{file[i + 3]} << 24;
+        sum = (sum & 0xFFFFFFFF) + (sum >> 32);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    sum = (sum + (sum >> 16)) & 0xFFFF;
+    return static_cast<std::uint32_t>(sum + length);
+}
+
+TEST(PeChecksum, SumsTheWordsWithTheirCarriesAndAddsTheLength) {
+    // 0xFFFF + 0xFFFF + 0x0001 folds to 1; then the length, 5.
+    const FileBytes small{0xFF, 0xFF, 0xFF, 0xFF, 0x01};
+    EXPECT_EQ(PeChecksum(BytesInMemory(small), 0x40), 6u);
+
+    FileBytes file = SignedFile(3 * kStreamChunkSize + 3, {});
+    for (std::size_t i = 0x1000; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 131);
+    const auto checksum = PeChecksum(BytesInMemory(file), kChecksumField);
+    EXPECT_EQ(checksum, ReferenceChecksum(file, kChecksumField)) << "odd length over chunks";
+    PutU32(file, kChecksumField, 0x12345678);
+    EXPECT_EQ(PeChecksum(BytesInMemory(file), kChecksumField), checksum)
+        << "the field itself does not count";
+    file.back() ^= 1;
+    EXPECT_NE(PeChecksum(BytesInMemory(file), kChecksumField), checksum);
+}
+
+TEST(UnsignedLayout, KeepsEverythingButAWellFormedCertificateTable) {
+    struct Case {
+        const char* label;
+        FileRange entry;
+        std::vector<std::pair<std::uint32_t, std::uint16_t>> certificates;  // length, revision
+        std::vector<FileRange> kept;
+    };
+    const FileRange wholeOverlay{0x1000, 0x1000};
+    const Case cases[] = {
+        {"at the end", {0x1800, 0x800}, {{0x800, 0x200}}, {{0x1000, 0x800}}},
+        {"two entries, the last unpadded",
+         {0x1800, 0x800},
+         {{0x104, 0x200}, {0x6F8, 0x100}},
+         {{0x1000, 0x800}}},
+        {"right after the sections", {0x1000, 0x1000}, {{0x1000, 0x200}}, {}},
+        {"payload after it", {0x1400, 0x400}, {{0x400, 0x200}}, {{0x1000, 0x400}, {0x1800, 0x800}}},
+        {"no entry", {0, 0}, {}, {wholeOverlay}},
+        {"unknown revision", {0x1800, 0x800}, {{0x800, 0x300}}, {wholeOverlay}},
+        {"entry longer than the table", {0x1800, 0x800}, {{0x808, 0x200}}, {wholeOverlay}},
+        {"entry shorter than its header", {0x1800, 0x800}, {{0x4, 0x200}}, {wholeOverlay}},
+        {"table not filled", {0x1800, 0x800}, {{0x400, 0x200}, {0x4, 0x200}}, {wholeOverlay}},
+        {"past the end", {0x1C00, 0x800}, {{0x400, 0x200}}, {wholeOverlay}},
+        {"inside the sections", {0x800, 0x800}, {{0x800, 0x200}}, {wholeOverlay}},
+        {"offset and size overflow 32 bits", {0xFFFFFF00, 0x200}, {}, {wholeOverlay}},
+    };
+    for (const Case& c : cases) {
+        FileBytes file = SignedFile(0x2000, c.entry);
+        std::uint64_t at = c.entry.offset;
+        for (const auto& [length, revision] : c.certificates) {
+            PutCertificate(file, static_cast<std::size_t>(at), length, revision);
+            at += (length + 7) / 8 * 8;
+        }
+        const BytesInMemory bytes(file);
+        const auto layout = UnsignedLayout::Of(bytes, *ReadPeHeaders(bytes));
+        ASSERT_TRUE(layout) << c.label;
+        EXPECT_EQ(layout->KeptOverlay(), c.kept) << c.label;
+    }
+}
+
+std::vector<HeaderPatch> PatchesAfterGrowth(const FileBytes& target, std::uint64_t growth) {
+    const BytesInMemory bytes(target);
+    const PeHeaders headers = *ReadPeHeaders(bytes);
+    PeHeaders copy = headers;
+    copy.sectionsEnd += growth;
+    return UnsignedLayout::Of(bytes, headers)->Patches(copy);
+}
+
+TEST(UnsignedLayout, ClearsTheSecurityEntryAndMovesTheSymbolTableWithTheOverlay) {
+    struct Case {
+        const char* label;
+        std::uint32_t symbols;
+        std::uint32_t count;
+        std::uint32_t movedSymbols;
+        std::uint32_t movedCount;
+    };
+    const Case cases[] = {
+        {"stripped", 0, 0, 0, 0},
+        {"after the sections", 0x1010, 4, 0x1210, 4},
+        {"ending at the certificate table", 0x1800 - 18 * 4, 4, 0x1800 - 18 * 4 + 0x200, 4},
+        {"reaching into the certificate table", 0x1800 - 18 * 4, 5, 0, 0},
+        {"inside the sections the stamp rewrites", 0x800, 4, 0, 0},
+        {"past the end", 0x3000, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        FileBytes target = SignedFile(0x2000, {0x1800, 0x800}, c.symbols, c.count);
+        PutCertificate(target, 0x1800, 0x800);
+        const std::vector<HeaderPatch> patches = PatchesAfterGrowth(target, 0x200);
+        auto valueAt = [&](std::uint64_t offset) -> std::optional<std::uint32_t> {
+            for (const HeaderPatch& patch : patches) {
+                if (patch.offset == offset) return patch.value;
+            }
+            return std::nullopt;
+        };
+        EXPECT_EQ(valueAt(kSecurityEntry), 0u) << c.label;
+        EXPECT_EQ(valueAt(kSecurityEntry + 4), 0u) << c.label;
+        EXPECT_EQ(valueAt(kSymbolTableField), c.movedSymbols) << c.label;
+        EXPECT_EQ(valueAt(kSymbolTableField + 4), c.movedCount) << c.label;
+    }
+}
+
 // A file much larger than memory: the headers are real, every other byte reads as 0xCC.
 class HugeFile final : public RandomAccessFile {
 public:

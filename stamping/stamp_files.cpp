@@ -35,6 +35,12 @@ OpenFile::OpenFile(const std::string& path, DWORD access, DWORD share, const Fil
                           FILE_ATTRIBUTE_NORMAL, nullptr)),
       calls_(calls) {}
 
+OpenFile::OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+                   const FileCalls& calls)
+    : handle_(
+          CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)),
+      calls_(calls) {}
+
 void OpenFile::Close() {
     if (is_open()) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
 }
@@ -56,6 +62,23 @@ bool OpenFile::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size)
 
 bool OpenFile::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
     return Seek(offset) && TransferAll(calls_.writeFile, handle_, data, size);
+}
+
+std::optional<std::uint32_t> OpenFile::ReadU32At(std::uint64_t offset) const {
+    std::uint8_t bytes[4] = {};
+    if (!ReadAt(offset, bytes, sizeof bytes)) return std::nullopt;
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t{bytes[3]} << 24;
+}
+
+bool OpenFile::WriteU32At(std::uint64_t offset, std::uint32_t value) {
+    const std::uint8_t bytes[] = {
+        static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    return WriteAt(offset, bytes, sizeof bytes);
+}
+
+bool OpenFile::SetCreationTime(const FILETIME& time) {
+    return SetFileTime(handle_, &time, nullptr, nullptr) != FALSE;
 }
 
 bool OpenFile::EndAndFlush(std::uint64_t size) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "stamping/pe_overlay.h"
@@ -16,13 +17,13 @@ struct FileCalls {
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
 };
 
-// Files are streamed through a buffer of this size, whatever their own.
-inline constexpr std::size_t kStreamChunkSize = std::size_t{1} << 20;
-
 // Sole owner of one open file, read and written at explicit offsets.
 class OpenFile final : public RandomAccessFile {
 public:
     OpenFile(const std::string& path, DWORD access, DWORD share, const FileCalls& calls);
+    // A path that may name an alternate data stream, whose name the code page may not hold.
+    OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
+             const FileCalls& calls);
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
     ~OpenFile() { Close(); }
@@ -33,6 +34,9 @@ public:
     std::uint64_t Size() const override;  // 0 when unknown
     bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override;
     bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+    std::optional<std::uint32_t> ReadU32At(std::uint64_t offset) const;  // little-endian
+    bool WriteU32At(std::uint64_t offset, std::uint32_t value);
+    bool SetCreationTime(const FILETIME& time);
     // Cuts or extends the file to `size` bytes and puts them on the disk.
     bool EndAndFlush(std::uint64_t size);
 

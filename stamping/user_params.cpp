@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "stamping/file_metadata.h"
 #include "stamping/pe_overlay.h"
 #include "stamping/resource_file.h"
 #include "text/ansi_text.h"
@@ -112,31 +113,85 @@ bool HoldsParams(const std::string& path, const UserParams& params) {
     return holds(kFirstParamResource, params.first) && holds(kSecondParamResource, params.second);
 }
 
+bool WritePatches(OpenFile& file, const std::vector<HeaderPatch>& patches) {
+    return std::all_of(patches.begin(), patches.end(), [&](const HeaderPatch& patch) {
+        return file.WriteU32At(patch.offset, patch.value);
+    });
+}
+
 // Copies the target's headers and sections, nothing after them: the resource updater then
-// never reads or maps the overlay, however large.
-bool CopySections(const UserParamsCalls& calls, const OpenFile& target, std::uint64_t sectionsEnd,
+// never reads or maps the overlay, however large, nor meets header offsets past the copy's end.
+bool CopySections(const UserParamsCalls& calls, const OpenFile& target, const PeHeaders& headers,
                   const std::string& copyPath) {
     OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
-    return copy.is_open() && CopyBytes(target, 0, copy, 0, sectionsEnd) &&
-           copy.EndAndFlush(sectionsEnd);
+    return copy.is_open() && CopyBytes(target, 0, copy, 0, headers.sectionsEnd) &&
+           WritePatches(copy, SectionsOnlyPatches(headers)) &&
+           copy.EndAndFlush(headers.sectionsEnd);
 }
 
-// Puts the target's overlay after the stamped copy's sections and checks that the copy's
-// layout still parses and its overlay is the target's, byte for byte.
-bool AppendOverlay(const UserParamsCalls& calls, const OpenFile& target, std::uint64_t sectionsEnd,
-                   const std::string& copyPath) {
-    OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
-    if (!copy.is_open()) return false;
-    const auto copyEnd = SectionDataEnd(copy);
-    const std::uint64_t overlaySize = target.Size() - sectionsEnd;
-    if (!copyEnd || !CopyBytes(target, sectionsEnd, copy, *copyEnd, overlaySize) ||
-        !copy.EndAndFlush(*copyEnd + overlaySize)) {
+// Puts what the copy keeps of the target's overlay after the stamped copy's sections.
+bool AppendOverlay(const OpenFile& target, const UnsignedLayout& layout,
+                   const PeHeaders& copyHeaders, OpenFile& copy) {
+    std::uint64_t to = copyHeaders.sectionsEnd;
+    for (const FileRange& piece : layout.KeptOverlay()) {
+        if (!CopyBytes(target, piece.offset, copy, to, piece.size)) return false;
+        to += piece.size;
+    }
+    return copy.EndAndFlush(to);
+}
+
+// No certificate table, header offsets that match the new layout, and the checksum over it.
+bool WriteUnsignedHeaders(const UnsignedLayout& layout, const PeHeaders& copyHeaders,
+                          OpenFile& copy) {
+    if (!WritePatches(copy, layout.Patches(copyHeaders))) return false;
+    const auto checksum = PeChecksum(copy, copyHeaders.checksumField);
+    return checksum && copy.WriteU32At(copyHeaders.checksumField, *checksum) &&
+           copy.EndAndFlush(copy.Size());
+}
+
+bool HoldsPatches(const OpenFile& copy, const std::vector<HeaderPatch>& patches) {
+    return std::all_of(patches.begin(), patches.end(), [&](const HeaderPatch& patch) {
+        return copy.ReadU32At(patch.offset) == patch.value;
+    });
+}
+
+bool HoldsItsChecksum(const OpenFile& copy, const PeHeaders& headers) {
+    const auto checksum = PeChecksum(copy, headers.checksumField);
+    return checksum && copy.ReadU32At(headers.checksumField) == *checksum;
+}
+
+// Checks, before the copy replaces the target, that its sections still end where the stamp
+// left them, that it carries no certificate table and the expected header offsets, that its
+// checksum is right and that what it kept of the overlay is the target's, byte for byte.
+bool VerifyCopy(const OpenFile& target, const UnsignedLayout& layout,
+                const PeHeaders& stampedHeaders, const OpenFile& copy) {
+    const auto headers = ReadPeHeaders(copy);
+    if (!headers || headers->sectionsEnd != stampedHeaders.sectionsEnd ||
+        copy.Size() != headers->sectionsEnd + layout.KeptOverlaySize() ||
+        headers->certificateTable.size != 0 || headers->certificateTable.offset != 0 ||
+        !HoldsPatches(copy, layout.Patches(*headers)) || !HoldsItsChecksum(copy, *headers)) {
         return false;
     }
-    return SectionDataEnd(copy) == copyEnd && copy.Size() == *copyEnd + overlaySize &&
-           SameBytes(target, sectionsEnd, copy, *copyEnd, overlaySize);
+    std::uint64_t at = headers->sectionsEnd;
+    for (const FileRange& piece : layout.KeptOverlay()) {
+        if (!SameBytes(target, piece.offset, copy, at, piece.size)) return false;
+        at += piece.size;
+    }
+    return true;
 }
 
+bool FinishCopy(const UserParamsCalls& calls, const OpenFile& target, const UnsignedLayout& layout,
+                const std::string& copyPath) {
+    OpenFile copy(copyPath, GENERIC_READ | GENERIC_WRITE, 0, calls.files);
+    if (!copy.is_open()) return false;
+    const auto stampedHeaders = ReadPeHeaders(copy);
+    return stampedHeaders && AppendOverlay(target, layout, *stampedHeaders, copy) &&
+           WriteUnsignedHeaders(layout, *stampedHeaders, copy) &&
+           VerifyCopy(target, layout, *stampedHeaders, copy);
+}
+
+// Steps: copy the sections, stamp and check the parameters, append the overlay without the
+// certificate table, verify, give the copy the target's metadata, replace the target.
 void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPath,
                       const UserParams& params) {
     // Opened for writing, though only read: a target that is read-only or in use fails here.
@@ -147,14 +202,17 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
         (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return;
     }
-    const auto sectionsEnd = SectionDataEnd(target);
-    if (!sectionsEnd) return;
+    const auto headers = ReadPeHeaders(target);
+    if (!headers) return;
+    const auto layout = UnsignedLayout::Of(target, *headers);
+    if (!layout) return;
     TemporaryFile copy(targetPath);
     // The resources are checked before the overlay follows them: loading a file as data maps
     // all of it, more address space than a 32-bit process may have for a large overlay.
-    if (copy.path().empty() || !CopySections(calls, target, *sectionsEnd, copy.path()) ||
+    if (copy.path().empty() || !CopySections(calls, target, *headers, copy.path()) ||
         !PutParams(calls, copy.path(), params) || !HoldsParams(copy.path(), params) ||
-        !AppendOverlay(calls, target, *sectionsEnd, copy.path())) {
+        !FinishCopy(calls, target, *layout, copy.path()) ||
+        !CopyFileMetadata(targetPath, copy.path(), calls.files)) {
         return;
     }
     target.Close();

@@ -1,7 +1,11 @@
 // WriteUserParams through the loaded DLL on copies of a small executable: the message box is
 // closed by a watcher as a user would, and the resources are read back as the loader sees them.
 #include <windows.h>
+// After windows.h, which they need.
+#include <imagehlp.h>
+#include <sddl.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -100,6 +104,13 @@ std::vector<std::string> FilesIn(const std::string& dir) {
     return names;
 }
 
+std::string BesideThisProgram(const char* name) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
 // The stamp's seams with the box answered at once.
 UserParamsCalls QuietCalls() {
     UserParamsCalls calls;
@@ -116,10 +127,7 @@ protected:
         GetTempPathA(sizeof temp, temp);
         dir = std::string(temp) + "instdll-stamp-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(dir.c_str(), nullptr);
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, sizeof self);
-        std::string source(self);
-        source = source.substr(0, source.find_last_of('\\') + 1) + "instdll_stamp_target.exe";
+        const std::string source = BesideThisProgram("instdll_stamp_target.exe");
         target = dir + "\\target.exe";
         ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
     }
@@ -263,12 +271,11 @@ const InjectedFault kFaults[] = {
      }},
 };
 
-TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
-    // Larger than one stream chunk, so that the copy takes several reads and writes.
-    const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
-    AppendBytes(target, overlay);
-    const FileBytes before = ReadBytes(target);
-    const std::vector<std::string> alone{"target.exe"};
+// Stamps `path` with each fault at each of its calls in turn: until a stamp makes every call, the
+// file stays as it was; then it is stamped and followed by `overlay`. No copy is ever left.
+void ExpectAllOrNothing(const std::string& dir, const std::string& path, const FileBytes& overlay) {
+    const FileBytes before = ReadBytes(path);
+    const std::vector<std::string> files = FilesIn(dir);
     for (const InjectedFault& fault : kFaults) {
         int made = 0;
         for (int failAt = 0; failAt <= made; ++failAt) {
@@ -277,21 +284,28 @@ TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
             made = 0;
             fault.install(calls, failAt, made);
             const int result = AtExportBoundary(0, [&] {
-                StampUserParams(calls, target.c_str(), "abc", "de");
+                StampUserParams(calls, path.c_str(), "abc", "de");
                 return 0;
             });
             EXPECT_EQ(result, 0);
-            EXPECT_EQ(FilesIn(dir), alone);
+            EXPECT_EQ(FilesIn(dir), files);
             if (failAt < made) {
-                ASSERT_TRUE(ReadBytes(target) == before);
+                ASSERT_TRUE(ReadBytes(path) == before);
             } else {
-                EXPECT_EQ(ResourcesOf(target).at(kSecond), "de");
-                EXPECT_TRUE(OverlayOf(target) == overlay);
+                EXPECT_EQ(ResourcesOf(path).at(kSecond), "de");
+                EXPECT_TRUE(OverlayOf(path) == overlay);
             }
         }
         ASSERT_GT(made, 0) << fault.what << " was never called";
-        WriteBytes(target, before);
+        WriteBytes(path, before);
     }
+}
+
+TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
+    // Larger than one stream chunk, so that the copy takes several reads and writes.
+    const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
+    AppendBytes(target, overlay);
+    ExpectAllOrNothing(dir, target, overlay);
 }
 
 TEST_F(UserParamsTest, ATargetReadOnlyOrInUseIsLeftAsItWas) {
@@ -327,6 +341,135 @@ TEST_F(UserParamsTest, ShowsTheBoxButWritesNothingWhereNoResourcesCanBeUpdated) 
 
 TEST_F(UserParamsTest, NullArgumentsCountAsEmpty) {
     ExpectOkBox(Write(nullptr, nullptr, nullptr), "", "");
+}
+
+// ---- Signed targets, and what the replaced target keeps
+
+PeHeaders HeadersOf(const std::string& path) {
+    const FileCalls files;
+    const OpenFile file(path, GENERIC_READ, FILE_SHARE_READ, files);
+    return ReadPeHeaders(file).value_or(PeHeaders{});
+}
+
+FileBytes Slice(const FileBytes& bytes, std::uint64_t from, std::uint64_t size) {
+    if (from > bytes.size() || size > bytes.size() - from) return {};
+    const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(from);
+    return FileBytes(begin, begin + static_cast<std::ptrdiff_t>(size));
+}
+
+constexpr std::uint64_t kSymbolSize = 18;
+
+// An unstripped executable with a payload of about 1 MiB, signed by osslsigncode: symbol
+// table, payload and certificate table follow its sections in that order. Made before the
+// harness runs, with the same file unsigned beside it.
+class SignedTargetTest : public UserParamsTest {
+protected:
+    void SetUp() override {
+        UserParamsTest::SetUp();
+        signedTarget = dir + "\\signed.exe";
+        const std::string source = BesideThisProgram("instdll_signed_target.exe");
+        ASSERT_TRUE(CopyFileA(source.c_str(), signedTarget.c_str(), FALSE)) << source;
+    }
+
+    std::string signedTarget;
+};
+
+TEST_F(SignedTargetTest, AStampedSignedFileIsAWellFormedUnsignedOneWithItsPayload) {
+    const FileBytes unsignedBytes = ReadBytes(BesideThisProgram("instdll_payload_target.exe"));
+    const PeHeaders before = HeadersOf(signedTarget);
+    ASSERT_EQ(before.certificateTable.offset, unsignedBytes.size()) << "payload, then signature";
+    ASSERT_GT(before.certificateTable.size, 0u);
+    ASSERT_GE(before.symbolTable, before.sectionsEnd) << "unstripped";
+    ASSERT_GT(before.symbolCount, 0u);
+    const FileBytes symbols =
+        Slice(ReadBytes(signedTarget), before.symbolTable, before.symbolCount * kSymbolSize);
+    const FileBytes overlay =
+        Slice(unsignedBytes, before.sectionsEnd, unsignedBytes.size() - before.sectionsEnd);
+
+    // Large enough to grow the resource section, so that the overlay moves.
+    const std::string second(6000, 'z');
+    Write(signedTarget.c_str(), "abc", second.c_str());
+    const FileBytes stamped = ReadBytes(signedTarget);
+    const PeHeaders after = HeadersOf(signedTarget);
+    EXPECT_EQ(ResourcesOf(signedTarget).at(kSecond), second);
+    EXPECT_EQ(after.certificateTable, FileRange{});
+    ASSERT_GT(after.sectionsEnd, before.sectionsEnd);
+    EXPECT_EQ(stamped.size(), after.sectionsEnd + overlay.size()) << "nothing after the payload";
+    EXPECT_TRUE(Slice(stamped, after.sectionsEnd, overlay.size()) == overlay);
+    EXPECT_EQ(after.symbolCount, before.symbolCount);
+    EXPECT_TRUE(Slice(stamped, after.symbolTable, symbols.size()) == symbols);
+
+    DWORD inHeader = 0;
+    DWORD computed = 0;
+    ASSERT_EQ(MapFileAndCheckSumA(signedTarget.c_str(), &inHeader, &computed), CHECKSUM_SUCCESS);
+    EXPECT_NE(computed, 0u);
+    EXPECT_EQ(inHeader, computed);
+
+    // Where the test script wants it for osslsigncode, which runs outside Wine.
+    if (const char* keep = std::getenv("INSTDLL_STAMPED_COPY")) {
+        EXPECT_TRUE(CopyFileA(signedTarget.c_str(), keep, FALSE)) << keep;
+    }
+}
+
+std::string SecurityText(const std::string& path) {
+    constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), kWhat, nullptr, 0, &needed);
+    std::vector<char> descriptor(needed);
+    if (needed == 0 || !GetFileSecurityA(path.c_str(), kWhat, descriptor.data(), needed, &needed)) {
+        return "unreadable";
+    }
+    char* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                              kWhat, &text, nullptr)) {
+        return "unconvertible";
+    }
+    const std::string result = text;
+    LocalFree(text);
+    return result;
+}
+
+bool SetDacl(const std::string& path, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+        return false;
+    }
+    const BOOL set = SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return set != FALSE;
+}
+
+TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsSecurityDescriptor) {
+    // Protected, so nothing the folder passes on can stand in for it.
+    ASSERT_TRUE(SetDacl(signedTarget, "D:P(A;;FA;;;WD)(A;;FR;;;BU)"));
+    const std::string before = SecurityText(signedTarget);
+    const std::string fresh = dir + "\\fresh.exe";
+    WriteBytes(fresh, FileBytes{'M', 'Z'});
+    ASSERT_NE(SecurityText(fresh), before) << "a new file has a descriptor of its own";
+    DeleteFileA(fresh.c_str());
+
+    Write(signedTarget.c_str(), "abc", "de");
+    EXPECT_EQ(ResourcesOf(signedTarget).at(kFirst), "abc");
+    EXPECT_EQ(SecurityText(signedTarget), before);
+}
+
+TEST_F(SignedTargetTest, AFailureAtAnyStepLeavesTheSignedTargetAsItWas) {
+    ExpectAllOrNothing(dir, signedTarget,
+                       OverlayOf(BesideThisProgram("instdll_payload_target.exe")));
+}
+
+TEST_F(SignedTargetTest, TheReplacedTargetKeepsItsAlternateDataStreams) {
+    const std::string stream = signedTarget + ":zk.origin";
+    const FileBytes origin{'Z', 'k', ' ', 's', 'e', 't', 'u', 'p'};
+    WriteBytes(stream, origin);
+    // Wine keeps no streams: the name is refused, or names a file of its own.
+    if (ReadBytes(stream) != origin || FilesIn(dir).size() != 2) {
+        GTEST_SKIP() << "no alternate data streams here";
+    }
+    Write(signedTarget.c_str(), "abc", "de");
+    EXPECT_EQ(ResourcesOf(signedTarget).at(kFirst), "abc");
+    EXPECT_EQ(ReadBytes(stream), origin);
 }
 
 }  // namespace

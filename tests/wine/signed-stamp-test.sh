@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Stamps the signed target through the harness in Wine, then has osslsigncode, which runs
+# outside Wine, check the stamped file. Runs inside scripts/wine-session.sh.
+# Usage: signed-stamp-test.sh HARNESS
+set -euo pipefail
+harness=$1
+here=$(dirname "$0")
+out=$(mktemp -d "${TMPDIR:-/tmp}/instdll-signed.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+INSTDLL_STAMPED_COPY="Z:${out//\//\\}\\stamped.exe" "$here/run-in-wine.sh" "$harness" \
+    --gtest_filter='SignedTargetTest.AStampedSignedFile*'
+"$here/resign-check.sh" "$out/stamped.exe"
