@@ -67,14 +67,21 @@ std::optional<int> Load(const Options& options, const CodePageConverter& convert
     }
 #endif
     for (const std::string& file : options.files) {
+        const std::filesystem::path path = FilePath(file);
+        std::error_code ignored;
+        // A directory opens for reading on Linux and would read as an empty export.
+        if (std::filesystem::is_directory(path, ignored)) {
+            return failure.File("open", file, EISDIR);
+        }
         errno = 0;
-        std::ifstream in(FilePath(file), std::ios::binary);
+        std::ifstream in(path, std::ios::binary);
         if (!in) return failure.File("open", file, errno);
         if (const std::optional<ReadError> error = ReadRegFile(in, converter, import)) {
             return failure.Plain(file + ":" + std::to_string(error->line) + ": expected " +
                                  error->expected);
         }
-        if (in.bad()) return failure.File("read", file, errno);
+        // By now errno may hold what a code page conversion left there, not the read's reason.
+        if (in.bad()) return failure.File("read", file, 0);
     }
     return std::nullopt;
 }

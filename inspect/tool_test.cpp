@@ -162,6 +162,7 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
         {{"/nonexistent/x.reg"},
          "cannot open /nonexistent/x.reg: No such file or directory",
          false},
+        {{good.path(), "/tmp"}, "cannot open /tmp: Is a directory", false},
         {{pruned.path(), "--prune", "C:\\A\\", "", "--backup", "/nonexistent/b.reg"},
          "cannot write /nonexistent/b.reg: No such file or directory",
          false},
