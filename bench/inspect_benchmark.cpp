@@ -103,7 +103,7 @@ void LoadAndCatalogue(benchmark::State& state) {
     const HostCodePage codePage(kCodePage);
     for (auto _ : state) {
         MemoryRegistry registry;
-        RegistryImport import(registry, *converter);
+        RegistryImport import(registry, *converter, codePage);
         std::ifstream in(path, std::ios::binary);
         if (ReadRegFile(in, *converter, import)) state.SkipWithError("the export did not read");
         const CatalogueAnswer answer = AskCatalogue(registry, codePage);

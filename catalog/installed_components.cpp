@@ -7,9 +7,6 @@
 namespace instdll {
 namespace {
 
-// The caller's buffer for a log file name: a registry text value's 256 bytes.
-constexpr std::size_t kLogFileNameCapacity = 256;
-
 // An entry without a log directory has no log to name, whatever the argument.
 bool LogsIn(const ComponentRecord& record, const std::string& directory,
             const AnsiCodePage& codePage) {
@@ -43,7 +40,7 @@ int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileNa
     const std::string wanted = ArgumentText(directory);
     for (const auto& [key, record] : catalog_) {
         if (LogsIn(record, wanted, codePage_)) {
-            return CopyToBuffer(record.LogFile, logFileName, kLogFileNameCapacity) ? 1 : 0;
+            return CopyToBuffer(record.LogFile, logFileName, kRegistryTextBuffer) ? 1 : 0;
         }
     }
     return 0;

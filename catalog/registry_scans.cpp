@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "catalog/family_prefix.h"
 #include "catalog/registry_values.h"
 #include "catalog/split_path.h"
 #include "catalog/uninstall_entry.h"
@@ -12,14 +13,6 @@
 
 namespace instdll {
 namespace {
-
-constexpr std::uint32_t kNameBufferSize = 256;
-
-bool HasFamilyPrefix(const std::string& name, const AnsiCodePage& codePage) {
-    constexpr std::size_t prefixLength = sizeof kFamilyPrefix - 1;
-    return name.size() >= prefixLength &&
-           codePage.EqualNoCase(name.substr(0, prefixLength), kFamilyPrefix);
-}
 
 // Passes what a scan skips on to its observer, if it has one.
 class SkipNotes {
@@ -58,9 +51,9 @@ template <typename Visit>
 void ForEachFamilySubkey(const RegistryKey& root, const AnsiCodePage& codePage,
                          const SkipNotes& notes, Visit visit) {
     RegistryAccess& registry = root.registry();
-    std::array<char, kNameBufferSize> buffer{};
+    std::array<char, kRegistryTextBuffer> buffer{};
     for (std::uint32_t index = 0;; ++index) {
-        if (registry.RegEnumKeyA(root.get(), index, buffer.data(), kNameBufferSize) !=
+        if (registry.RegEnumKeyA(root.get(), index, buffer.data(), kRegistryTextBuffer) !=
             kErrorSuccess) {
             return;
         }

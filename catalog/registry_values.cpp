@@ -3,25 +3,25 @@
 #include <algorithm>
 #include <array>
 
+#include "text/ansi_text.h"
+
 namespace instdll {
 namespace {
 
-constexpr std::uint32_t kTextBufferSize = 256;
 constexpr std::uint32_t kNumberSize = 4;
 
 }  // namespace
 
 std::optional<std::string> ReadTextValue(const RegistryKey& key, const char* valueName,
                                          long* error) {
-    std::array<std::uint8_t, kTextBufferSize> buffer{};
-    std::uint32_t size = kTextBufferSize;
+    std::array<std::uint8_t, kRegistryTextBuffer> buffer{};
+    std::uint32_t size = kRegistryTextBuffer;
     std::uint32_t type = 0;
     const long result =
         key.registry().RegQueryValueExA(key.get(), valueName, &type, buffer.data(), &size);
     if (error != nullptr) *error = result;
     if (result != kErrorSuccess) return std::nullopt;
-    const auto delivered = buffer.begin() + std::min(size, kTextBufferSize);
-    return std::string(buffer.begin(), std::find(buffer.begin(), delivered, std::uint8_t{0}));
+    return DeliveredText(buffer.data(), std::min(size, kRegistryTextBuffer));
 }
 
 std::optional<NumberValue> ReadNumberValue(const RegistryKey& key, const char* valueName) {

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryRegistry registry;
     {
         // The import holds the key it is filling until it goes.
-        RegistryImport import(registry, *converter);
+        RegistryImport import(registry, *converter, ansi);
         std::istringstream in(bytes);
         if (const std::optional<ReadError> error = ReadRegFile(in, *converter, import)) {
             Require(error->line >= 1 && error->line <= LineCount(bytes));
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const PruneAnswer answer = AskPrune(registry, ansi, directory, "X");
     Require(registry.OpenHandleCount() == 0);
-    RegistryImport restore(registry, *converter);
+    RegistryImport restore(registry, *converter, ansi);
     std::istringstream backup(BackupRegFile(answer, *converter));
     Require(!ReadRegFile(backup, *converter, restore));
     return 0;

@@ -6,6 +6,7 @@
 
 #include "inspect/unicode_text.h"
 #include "tests/common/registry_listing.h"
+#include "text/host_code_page.h"
 
 namespace instdll::inspect {
 namespace {
@@ -52,7 +53,8 @@ struct Loaded {
 Loaded Load(const std::string& bytes, unsigned codePage = 1251) {
     const auto converter = MakeCodePageConverter(codePage);
     MemoryRegistry registry;
-    RegistryImport import(registry, *converter);
+    const HostCodePage ansi(codePage);
+    RegistryImport import(registry, *converter, ansi);
     std::istringstream in(bytes);
     Loaded loaded;
     loaded.error = ReadRegFile(in, *converter, import);

@@ -4,7 +4,9 @@
 #include <array>
 #include <optional>
 
+#include "catalog/family_prefix.h"
 #include "inspect/unicode_text.h"
+#include "registry/key_path.h"
 #include "registry/registry_paths.h"
 
 namespace instdll::inspect {
@@ -23,19 +25,6 @@ bool SameAsciiName(std::u16string_view a, std::string_view b) {
                return FoldAscii(x) ==
                       FoldAscii(static_cast<char16_t>(static_cast<unsigned char>(y)));
            });
-}
-
-template <typename Char>
-std::vector<std::basic_string_view<Char>> SplitKeyPath(std::basic_string_view<Char> path) {
-    std::vector<std::basic_string_view<Char>> parts;
-    std::size_t start = 0;
-    for (std::size_t at = 0; at <= path.size(); ++at) {
-        if (at == path.size() || path[at] == Char('\\')) {
-            if (at > start) parts.push_back(path.substr(start, at - start));
-            start = at + 1;
-        }
-    }
-    return parts;
 }
 
 struct RootNames {
@@ -78,11 +67,6 @@ const std::array<KeptPlace, 3> kKeptPlaces = {{
     {kHkeyCurrentUser, kTitlesPath, Place::KeyWithValues, Place::Dropped, Place::Dropped},
 }};
 
-bool HasFamilyPrefix(std::u16string_view name) {
-    constexpr std::size_t length = sizeof kFamilyPrefix - 1;
-    return name.size() >= length && SameAsciiName(name.substr(0, length), kFamilyPrefix);
-}
-
 bool StartsWithPlace(const std::vector<std::u16string_view>& parts,
                      const std::vector<std::string_view>& place) {
     return parts.size() >= place.size() &&
@@ -99,14 +83,16 @@ struct Placement {
 
 // Deeper keys under a kept child only tell that the child has subkeys: the first one stands for
 // them all.
-Placement PlaceOf(RegHandle root, const std::vector<std::u16string_view>& parts) {
+template <typename IsFamily>
+Placement PlaceOf(RegHandle root, const std::vector<std::u16string_view>& parts,
+                  IsFamily isFamily) {
     for (const KeptPlace& kept : kKeptPlaces) {
         if (kept.root != root) continue;
         const auto place = SplitKeyPath(std::string_view(kept.path));
         if (!StartsWithPlace(parts, place)) continue;
         const std::size_t below = parts.size() - place.size();
         if (below == 0) return {kept.self, parts.size()};
-        const bool family = HasFamilyPrefix(parts[place.size()]);
+        const bool family = isFamily(parts[place.size()]);
         const Place child = family ? kept.familyChild : kept.otherChild;
         if (below == 1) return {child, parts.size()};
         if (child == Place::KeyWithValues) return {Place::KeyOnly, place.size() + 2, true};
@@ -117,7 +103,7 @@ Placement PlaceOf(RegHandle root, const std::vector<std::u16string_view>& parts)
 
 bool HasSubkey(RegistryAccess& registry, RegHandle root, const std::string& path) {
     RegistryKey key = instdll::OpenKey(registry, root, path.c_str());
-    std::array<char, 256> name{};
+    std::array<char, kRegistryTextBuffer> name{};
     return key.is_open() &&
            registry.RegEnumKeyA(key.get(), 0, name.data(), name.size()) == kErrorSuccess;
 }
@@ -126,7 +112,7 @@ void DeleteTree(RegistryAccess& registry, RegHandle parent, const std::string& p
     {
         RegistryKey key = instdll::OpenKey(registry, parent, path.c_str());
         if (!key.is_open()) return;
-        std::array<char, 256> name{};
+        std::array<char, kRegistryTextBuffer> name{};
         while (registry.RegEnumKeyA(key.get(), 0, name.data(), name.size()) == kErrorSuccess) {
             DeleteTree(registry, key.get(), name.data());
         }
@@ -153,6 +139,13 @@ const char* RootName(RegHandle root) {
 
 bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// The library's own test, on the name as the code page holds it; a name it cannot hold is left
+// out all the same.
+bool RegistryImport::IsFamilyName(std::u16string_view name) const {
+    const std::optional<std::string> ansi = converter_.ToAnsi(name);
+    return ansi && HasFamilyPrefix(*ansi, codePage_);
 }
 
 bool RegistryImport::ToAnsiPath(const std::vector<std::u16string_view>& parts, std::string& path) {
@@ -182,7 +175,8 @@ void RegistryImport::OpenKey(std::u16string_view path) {
     const std::optional<RegHandle> root = RootOf(parts.front());
     if (!root) return;
     parts.erase(parts.begin());
-    const Placement placement = PlaceOf(*root, parts);
+    const Placement placement =
+        PlaceOf(*root, parts, [this](std::u16string_view name) { return IsFamilyName(name); });
     if (placement.place == Place::Dropped) return;
     parts.resize(placement.depth);
     std::string ansiPath;

@@ -8,6 +8,7 @@
 #include "inspect/code_page_converter.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
+#include "text/ansi_text.h"
 
 namespace instdll::inspect {
 
@@ -30,8 +31,9 @@ struct Unrepresentable {
 // keys and not with the source. Names and text reach the registry in the ANSI code page.
 class RegistryImport {
 public:
-    RegistryImport(MemoryRegistry& registry, const CodePageConverter& converter)
-        : registry_(registry), converter_(converter), current_(registry) {}
+    RegistryImport(MemoryRegistry& registry, const CodePageConverter& converter,
+                   const AnsiCodePage& codePage)
+        : registry_(registry), converter_(converter), codePage_(codePage), current_(registry) {}
 
     // `path` starts with its root ("HKEY_LOCAL_MACHINE" or "HKLM", ...); other roots are
     // accepted and dropped.
@@ -44,12 +46,14 @@ public:
     const std::vector<Unrepresentable>& unrepresentable() const { return unrepresentable_; }
 
 private:
+    bool IsFamilyName(std::u16string_view name) const;
     bool ToAnsiPath(const std::vector<std::u16string_view>& parts, std::string& path);
     void NoteUnrepresentableKey(std::u16string_view path);
     void NoteUnrepresentableValue(std::u16string_view name);
 
     MemoryRegistry& registry_;
     const CodePageConverter& converter_;
+    const AnsiCodePage& codePage_;
     RegistryKey current_;  // open while the current key keeps its values
     std::u16string currentPath_;
     std::vector<Unrepresentable> unrepresentable_;

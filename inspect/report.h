@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,35 +11,25 @@
 
 namespace instdll::inspect {
 
-// Prints answers as readable tables or as one JSON object, text in UTF-8.
+// Prints whole answers, text in UTF-8, each preceded by the names the code page could not hold.
 class Report {
 public:
-    Report(std::ostream& out, const CodePageConverter& converter, unsigned codePage, bool json)
-        : out_(out), converter_(converter), codePage_(codePage), json_(json) {}
+    virtual ~Report() = default;
 
-    // Each prints one whole answer, preceded by the names the code page could not hold.
-    void Catalogue(const std::vector<Unrepresentable>& left, const CatalogueAnswer& answer);
-    void Find(const std::vector<Unrepresentable>& left, const std::string& directory,
-              const FindAnswer& answer);
-    void Prune(const std::vector<Unrepresentable>& left, const std::string& directory,
-               const std::string& argumentsToKeep, const PruneAnswer& answer);
-    void Title(const std::vector<Unrepresentable>& left, const std::string& valueName,
-               const std::string& title, const TitleAnswer& answer);
-
-private:
-    std::string Text(const std::string& ansi) const;
-    std::string Quoted(const std::string& ansi) const;
-    std::string TextData(const std::vector<std::uint8_t>& data) const;
-    std::string ValueData(const ValueSnapshot& value) const;
-    std::string JsonValue(const ValueSnapshot& value) const;
-    std::string Counter(const std::optional<ValueSnapshot>& counter) const;
-    void Begin(const std::vector<Unrepresentable>& left);
-    void End();
-
-    std::ostream& out_;
-    const CodePageConverter& converter_;
-    unsigned codePage_;
-    bool json_;
+    virtual void Catalogue(const std::vector<Unrepresentable>& left,
+                           const CatalogueAnswer& answer) = 0;
+    virtual void Find(const std::vector<Unrepresentable>& left, const std::string& directory,
+                      const FindAnswer& answer) = 0;
+    virtual void Prune(const std::vector<Unrepresentable>& left, const std::string& directory,
+                       const std::string& argumentsToKeep, const PruneAnswer& answer) = 0;
+    virtual void Title(const std::vector<Unrepresentable>& left, const std::string& valueName,
+                       const std::string& title, const TitleAnswer& answer) = 0;
 };
+
+// Readable tables, or one JSON object per answer.
+std::unique_ptr<Report> MakeTableReport(std::ostream& out, const CodePageConverter& converter,
+                                        unsigned codePage);
+std::unique_ptr<Report> MakeJsonReport(std::ostream& out, const CodePageConverter& converter,
+                                       unsigned codePage);
 
 }  // namespace instdll::inspect

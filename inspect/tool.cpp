@@ -1,7 +1,10 @@
 #include "inspect/tool.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <system_error>
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
@@ -18,6 +21,7 @@ namespace instdll::inspect {
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr char kProgram[] = "instdll-inspect: ";
 
 #ifdef _WIN32
 constexpr bool kLiveAvailable = true;
@@ -25,12 +29,22 @@ constexpr bool kLiveAvailable = true;
 constexpr bool kLiveAvailable = false;
 #endif
 
+// Only a mistake in the invocation is followed by the usage.
 class Failure {
 public:
     explicit Failure(std::ostream& err) : err_(err) {}
     int Usage(const std::string& message) const {
-        err_ << "instdll-inspect: " << message << "\n" << kUsage;
+        err_ << kProgram << message << "\n" << kUsage;
         return kBadInput;
+    }
+    int Error(const std::string& message) const {
+        err_ << kProgram << message << "\n";
+        return kBadInput;
+    }
+    // What went wrong with a file, and the system's reason when it gave one.
+    int File(const std::string& action, const std::string& file, int error) const {
+        return Error("cannot " + action + " " + file +
+                     (error == 0 ? "" : ": " + std::generic_category().message(error)));
     }
     int Plain(const std::string& message) const {
         err_ << message << "\n";
@@ -53,13 +67,21 @@ std::optional<int> Load(const Options& options, const CodePageConverter& convert
     }
 #endif
     for (const std::string& file : options.files) {
-        std::ifstream in(FilePath(file), std::ios::binary);
-        if (!in) return failure.Usage("cannot open " + file);
+        const std::filesystem::path path = FilePath(file);
+        std::error_code ignored;
+        // A directory opens for reading on Linux and would read as an empty export.
+        if (std::filesystem::is_directory(path, ignored)) {
+            return failure.File("open", file, EISDIR);
+        }
+        errno = 0;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return failure.File("open", file, errno);
         if (const std::optional<ReadError> error = ReadRegFile(in, converter, import)) {
             return failure.Plain(file + ":" + std::to_string(error->line) + ": expected " +
                                  error->expected);
         }
-        if (in.bad()) return failure.Usage("cannot read " + file);
+        // By now errno may hold what a code page conversion left there, not the read's reason.
+        if (in.bad()) return failure.File("read", file, 0);
     }
     return std::nullopt;
 }
@@ -71,35 +93,38 @@ std::optional<std::string> AnsiArgument(const std::string& utf8,
 }
 
 int Answer(const Options& options, MemoryRegistry& registry, const CodePageConverter& converter,
-           const std::vector<Unrepresentable>& left, std::ostream& out, const Failure& failure) {
+           const AnsiCodePage& codePage, const std::vector<Unrepresentable>& left,
+           std::ostream& out, const Failure& failure) {
     const std::optional<std::string> first = AnsiArgument(options.first, converter);
     const std::optional<std::string> second = AnsiArgument(options.second, converter);
     if (!first || !second) {
         return failure.Usage("an argument cannot be written in code page " +
                              std::to_string(options.codePage));
     }
-    const HostCodePage codePage(options.codePage);
-    Report report(out, converter, options.codePage, options.json);
+    const std::unique_ptr<Report> report = options.json
+                                               ? MakeJsonReport(out, converter, options.codePage)
+                                               : MakeTableReport(out, converter, options.codePage);
     switch (options.question) {
         case Question::Catalogue:
-            report.Catalogue(left, AskCatalogue(registry, codePage));
+            report->Catalogue(left, AskCatalogue(registry, codePage));
             break;
         case Question::Find:
-            report.Find(left, *first, AskFind(registry, codePage, *first));
+            report->Find(left, *first, AskFind(registry, codePage, *first));
             break;
         case Question::Prune: {
             const PruneAnswer answer = AskPrune(registry, codePage, *first, *second);
             if (options.backup) {
+                errno = 0;
                 std::ofstream backup(FilePath(*options.backup), std::ios::binary);
                 backup << BackupRegFile(answer, converter);
                 backup.close();
-                if (!backup) return failure.Usage("cannot write " + *options.backup);
+                if (!backup) return failure.File("write", *options.backup, errno);
             }
-            report.Prune(left, *first, *second, answer);
+            report->Prune(left, *first, *second, answer);
             break;
         }
         case Question::Title:
-            report.Title(left, *first, *second, AskTitle(registry, *first, *second));
+            report->Title(left, *first, *second, AskTitle(registry, *first, *second));
             break;
     }
     return 0;
@@ -114,14 +139,15 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
     const Options& options = std::get<Options>(parsed);
     const auto converter = MakeCodePageConverter(options.codePage);
     if (!converter) {
-        return failure.Usage("code page " + std::to_string(options.codePage) + " is not installed");
+        return failure.Error("code page " + std::to_string(options.codePage) + " is not installed");
     }
+    const HostCodePage codePage(options.codePage);
     MemoryRegistry registry;
-    RegistryImport import(registry, *converter);
+    RegistryImport import(registry, *converter, codePage);
     if (const std::optional<int> status = Load(options, *converter, import, failure)) {
         return *status;
     }
-    return Answer(options, registry, *converter, import.unrepresentable(), out, failure);
+    return Answer(options, registry, *converter, codePage, import.unrepresentable(), out, failure);
 }
 
 }  // namespace instdll::inspect

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <unistd.h>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "inspect/backup_file.h"
@@ -46,8 +49,8 @@ std::string RichExport() {
 }
 
 void Import(MemoryRegistry& registry, const CodePageConverter& converter,
-            const std::string& bytes) {
-    RegistryImport import(registry, converter);
+            const AnsiCodePage& codePage, const std::string& bytes) {
+    RegistryImport import(registry, converter, codePage);
     std::istringstream in(bytes);
     ASSERT_FALSE(ReadRegFile(in, converter, import));
 }
@@ -63,15 +66,15 @@ TEST(Backup, RestoresWhatPruningDeletedKeyByKey) {
     for (const auto& row : cases) {
         MemoryRegistry original;
         MemoryRegistry pruned;
-        Import(original, *converter, RichExport());
-        Import(pruned, *converter, RichExport());
+        Import(original, *converter, codePage, RichExport());
+        Import(pruned, *converter, codePage, RichExport());
         const PruneAnswer answer = AskPrune(pruned, codePage, row.directory, row.keep);
         SCOPED_TRACE(row.directory);
         EXPECT_EQ(answer.prunedKeys.size(), row.pruned);
         if (row.pruned > 0) {
             EXPECT_NE(testing::ListRegistry(pruned), testing::ListRegistry(original));
         }
-        Import(pruned, *converter, BackupRegFile(answer, *converter));
+        Import(pruned, *converter, codePage, BackupRegFile(answer, *converter));
         EXPECT_EQ(testing::ListRegistry(pruned), testing::ListRegistry(original));
     }
 }
@@ -80,7 +83,7 @@ TEST(Catalogue, ReportsEverySkippedSubkeyWithItsReason) {
     const auto converter = MakeCodePageConverter(1251);
     const HostCodePage codePage(1251);
     MemoryRegistry registry;
-    Import(registry, *converter,
+    Import(registry, *converter, codePage,
            "REGEDIT4\n" + std::string(kUninstall) + "Other]\n" + kUninstall +
                "Zk:NoName]\n\"UninstallString\"=\"x\"\n" + kUninstall +
                "Zk:Long]\n\"DisplayName\"=\"" + std::string(256, 'x') +
@@ -134,33 +137,48 @@ private:
     std::string path_;
 };
 
+// A mistake in the invocation is followed by the usage; a file that fails is named with the
+// system's reason, and nothing else.
 TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
     const ScratchFile good("REGEDIT4\n");
     const ScratchFile bad("REGEDIT4\n[HKLM\\SOFTWARE\n");
+    const ScratchFile pruned("REGEDIT4\n" +
+                             UninstallEntry("Zk:Core", "Zk:Core", "C:\\\\A", "CORE"));
     const struct {
         std::vector<std::string> arguments;
         std::string message;
+        bool usage;
     } cases[] = {
-        {{}, "instdll-inspect: no export file given\nusage:"},
-        {{good.path(), "--bogus"}, "instdll-inspect: unknown option --bogus\nusage:"},
-        {{good.path(), "--prune", "C:\\"}, "instdll-inspect: --prune needs 2 arguments\nusage:"},
-        {{good.path(), "--find", "a", "--title", "a", "b"},
-         "instdll-inspect: one question at a time"},
-        {{good.path(), "--backup", "x.reg"}, "instdll-inspect: --backup goes with --prune"},
-        {{good.path(), "--code-page", "437"}, "instdll-inspect: unsupported code page 437"},
-        {{good.path(), "--live"}, "instdll-inspect: --live reads a Windows machine's own registry"},
-        {{"/nonexistent/x.reg"}, "instdll-inspect: cannot open /nonexistent/x.reg\nusage:"},
-        {{good.path(), bad.path()}, bad.path() + ":2: expected \"]\" at the end of the key line\n"},
+        {{}, "no export file given", true},
+        {{good.path(), "--bogus"}, "unknown option --bogus", true},
+        {{good.path(), "--prune", "C:\\"}, "--prune needs 2 arguments", true},
+        {{good.path(), "--find", "a", "--title", "a", "b"}, "one question at a time", true},
+        {{good.path(), "--backup", "x.reg"}, "--backup goes with --prune", true},
+        {{good.path(), "--code-page", "437"}, "unsupported code page 437", true},
+        {{good.path(), "--live"}, "--live reads a Windows machine's own registry", true},
         {{good.path(), "--code-page", "1252", "--find", "Каталог"},
-         "instdll-inspect: an argument cannot be written in code page 1252"},
+         "an argument cannot be written in code page 1252",
+         true},
+        {{"/nonexistent/x.reg"},
+         "cannot open /nonexistent/x.reg: No such file or directory",
+         false},
+        {{good.path(), "/tmp"}, "cannot open /tmp: Is a directory", false},
+        {{pruned.path(), "--prune", "C:\\A\\", "", "--backup", "/nonexistent/b.reg"},
+         "cannot write /nonexistent/b.reg: No such file or directory",
+         false},
     };
     for (const auto& row : cases) {
         const ToolRun run = RunTool(row.arguments);
         SCOPED_TRACE(row.message);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.substr(0, row.message.size()), row.message);
+        const std::string line = "instdll-inspect: " + row.message;
+        EXPECT_EQ(run.err.substr(0, line.size()), line);
+        EXPECT_EQ(run.err.find("usage:") != std::string::npos, row.usage) << run.err;
     }
+    const ToolRun malformed = RunTool({good.path(), bad.path()});
+    EXPECT_EQ(malformed.status, 2);
+    EXPECT_EQ(malformed.err, bad.path() + ":2: expected \"]\" at the end of the key line\n");
 }
 
 // The same component in each code page: the answers name it in that code page, and a name it
@@ -193,6 +211,45 @@ TEST(Tool, AnswersInTheCustomersCodePage) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(row.expected), std::string::npos) << run.out;
     }
+}
+
+// Each answer is one JSON object, its parts in a fixed order, and text with quotes, backslashes
+// and Cyrillic reads back as it was stored.
+TEST(Tool, JsonAnswersReadBackWithTheirText) {
+    const ScratchFile file(RichExport());
+    const struct {
+        std::vector<std::string> question;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {{}, {"codePage", "unrepresentable", "initV7Info", "catalogue", "skipped"}},
+        {{"--find", "C:\\A\\"}, {"codePage", "unrepresentable", "findISUInCatalog"}},
+        {{"--prune", "C:\\A\\", "CORE"}, {"codePage", "unrepresentable", "removeAllInCatExcept"}},
+        {{"--title", "Имя", "Т"}, {"codePage", "unrepresentable", "regDBAddToTitles"}},
+    };
+    for (const auto& row : cases) {
+        std::vector<std::string> arguments = {"--json", file.path()};
+        arguments.insert(arguments.end(), row.question.begin(), row.question.end());
+        const ToolRun run = RunTool(arguments);
+        SCOPED_TRACE(row.keys.back());
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_EQ(run.out.back(), '\n');
+        const auto answer = nlohmann::ordered_json::parse(run.out);
+        std::vector<std::string> keys;
+        for (const auto& item : answer.items()) keys.push_back(item.key());
+        EXPECT_EQ(keys, row.keys);
+    }
+    const auto prune =
+        nlohmann::json::parse(RunTool({"--json", file.path(), "--prune", "C:\\A\\", "CORE"}).out);
+    std::map<std::string, std::string> texts;
+    for (const auto& deletion : prune["removeAllInCatExcept"]["deletions"]) {
+        for (const auto& value : deletion["values"]) {
+            if (value.contains("text")) texts[value["name"]] = value["text"];
+        }
+    }
+    EXPECT_EQ(texts["Имя"], "Значение \"1\"");
+    EXPECT_EQ(texts["ZkPath"], "C:\\A\\f.exe");
+    EXPECT_EQ(prune["removeAllInCatExcept"]["counter"],
+              nlohmann::json::parse(R"({"before":3,"after":0,"written":true})"));
 }
 
 }  // namespace

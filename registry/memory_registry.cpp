@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "registry/key_path.h"
+
 namespace instdll {
 namespace {
 
@@ -27,19 +29,9 @@ bool SameName(const std::string& a, const std::string& b) {
     return !FoldedLess{}(a, b) && !FoldedLess{}(b, a);
 }
 
-std::vector<std::string> SplitKeyPath(const char* path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (const char* p = path == nullptr ? "" : path; *p != '\0'; ++p) {
-        if (*p == '\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += *p;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
+std::vector<std::string> KeyNames(const char* path) {
+    const auto parts = SplitKeyPath(std::string_view(path == nullptr ? "" : path));
+    return {parts.begin(), parts.end()};
 }
 
 std::string ValueName(const char* name) { return name == nullptr ? std::string() : name; }
@@ -154,7 +146,7 @@ long MemoryRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint3
     Key* base = Resolve(key, &error);
     if (base == nullptr) return error;
     std::shared_ptr<Key> found;
-    for (const auto& part : SplitKeyPath(subKey)) {
+    for (const auto& part : KeyNames(subKey)) {
         found = (found ? found.get() : base)->Child(part);
         if (!found) return kErrorFileNotFound;
     }
@@ -179,7 +171,7 @@ long MemoryRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const ch
                                    : base == currentUser_.get() ? currentUser_
                                                                 : handles_.at(key);
     bool created = false;
-    for (const auto& part : SplitKeyPath(subKey)) {
+    for (const auto& part : KeyNames(subKey)) {
         auto child = current->Child(part);
         if (!child) {
             child = std::make_shared<Key>();
@@ -295,7 +287,7 @@ long MemoryRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     long error = kErrorSuccess;
     Key* target = Resolve(key, &error);
     if (target == nullptr) return error;
-    for (const auto& part : SplitKeyPath(subKey)) {
+    for (const auto& part : KeyNames(subKey)) {
         auto child = target->Child(part);
         if (!child) return kErrorFileNotFound;
         target = child.get();

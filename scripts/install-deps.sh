@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
+    nlohmann-json3-dev
     wine64 xvfb imagemagick nsis zip unzip
     fonts-dejavu-core
     qemu-system-x86 debootstrap e2fsprogs

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the release zip: both DLLs, the header, both import libraries and the README.
+# Makes the release zip: both DLLs, the header, both import libraries, the README and the
+# documents an integrator needs (every one under docs/ but the developers' own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,6 +18,11 @@ for arch in win32:x86 win64:x64; do
 done
 cp include/InstDLL.h "$root/include/"
 cp README.md "$root/"
+developer_docs=(testing.md runtime.md footprint.md fuzzing.md x86-stage.md)
+mkdir -p "$root/docs"
+for doc in docs/*.md docs/*.png; do
+    [[ " ${developer_docs[*]} " == *" $(basename "$doc") "* ]] || cp "$doc" "$root/docs/"
+done
 mkdir -p dist
 rm -f "dist/InstDLL-$version.zip"
 (cd "$stage" && zip -q -r "$OLDPWD/dist/InstDLL-$version.zip" "InstDLL-$version")

@@ -4,6 +4,14 @@
 
 namespace instdll {
 
+std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered) {
+    const auto* text = reinterpret_cast<const char*>(data);
+    const void* zero = std::memchr(text, 0, delivered);
+    return std::string(text, zero == nullptr
+                                 ? delivered
+                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
+}
+
 std::string LeftBytes(const std::string& text, int count) { return MidBytes(text, 0, count); }
 
 std::string RightBytes(const std::string& text, int count) {

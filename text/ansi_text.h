@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace instdll {
@@ -38,6 +39,10 @@ int FindAtCharBoundary(const std::string& text, const std::string& pattern,
 // Byte-wise copy of `text` with its terminating zero into a caller's buffer of `capacity`
 // bytes; false, and an empty string in the buffer, when it does not fit.
 bool CopyToBuffer(const std::string& text, char* buffer, std::size_t capacity);
+
+// A value's text as the registry delivered it: its bytes up to the first zero byte, or all of
+// them when they hold none. Never reads past `delivered` bytes.
+std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered);
 
 // A null argument from a caller counts as empty text.
 inline std::string ArgumentText(const char* text) { return text == nullptr ? std::string() : text; }

@@ -89,6 +89,15 @@ TEST(AnsiText, CaseInsensitiveEqualityFollowsTheCodePage) {
     }
 }
 
+TEST(AnsiText, DeliveredTextStopsAtTheFirstZeroOrTheLastDeliveredByte) {
+    const std::uint8_t bytes[] = {'a', 'b', 0, 'c', 'd'};
+    EXPECT_EQ(DeliveredText(bytes, 5), "ab");
+    EXPECT_EQ(DeliveredText(bytes, 2), "ab");
+    EXPECT_EQ(DeliveredText(bytes, 1), "a");
+    EXPECT_EQ(DeliveredText(bytes, 0), "");
+    EXPECT_EQ(DeliveredText(bytes + 3, 2), "cd");
+}
+
 TEST(AnsiText, CopyToBufferNeverOverruns) {
     char buffer[5];
     std::memset(buffer, 'X', sizeof buffer);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <optional>
 
 #include "registry/registry_key.h"
@@ -12,9 +11,8 @@
 namespace instdll {
 namespace {
 
-// The candidate title keeps the historical 256-byte limit, terminating zero included.
-constexpr std::size_t kLongestTitle = 255;
-constexpr std::uint32_t kEnumBufferSize = 256;
+constexpr std::size_t kLongestTitle = kRegistryTextBuffer - 1;
+constexpr std::uint32_t kEnumBufferSize = kRegistryTextBuffer;
 // The registry's longest value name, 16,383 characters, and its terminating zero.
 constexpr std::uint32_t kLongestNameBuffer = 16384;
 
@@ -77,14 +75,6 @@ std::optional<std::string> FirstFreeForm(const RegistryKey& key, const std::stri
 }
 
 }  // namespace
-
-std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered) {
-    const auto* text = reinterpret_cast<const char*>(data);
-    const void* zero = std::memchr(text, 0, delivered);
-    return std::string(text, zero == nullptr
-                                 ? delivered
-                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
-}
 
 long AddToTitles(RegistryAccess& registry, const char* valueName, const char* title) {
     RegistryKey key(registry);

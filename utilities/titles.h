@@ -14,8 +14,4 @@ namespace instdll {
 // form it needs does not fit 255 bytes. Null arguments count as empty text.
 long AddToTitles(RegistryAccess& registry, const char* valueName, const char* title);
 
-// The text an enumerated value holds: its delivered bytes up to the first zero byte, or all of
-// them when they hold none. Never reads past `delivered` bytes.
-std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered);
-
 }  // namespace instdll

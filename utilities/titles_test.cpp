@@ -242,14 +242,5 @@ INSTANTIATE_TEST_SUITE_P(
                     kAccountsTaken, Sz("Accounts"), kErrorSuccess}),
     [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.label; });
 
-TEST(DeliveredText, StopsAtTheFirstZeroOrTheLastDeliveredByte) {
-    const std::uint8_t bytes[] = {'a', 'b', 0, 'c', 'd'};
-    EXPECT_EQ(DeliveredText(bytes, 5), "ab");
-    EXPECT_EQ(DeliveredText(bytes, 2), "ab");
-    EXPECT_EQ(DeliveredText(bytes, 1), "a");
-    EXPECT_EQ(DeliveredText(bytes, 0), "");
-    EXPECT_EQ(DeliveredText(bytes + 3, 2), "cd");
-}
-
 }  // namespace
 }  // namespace instdll
