@@ -86,7 +86,8 @@ std::string DeliveredText(const std::uint8_t* data, std::uint32_t delivered) {
                                  : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
 }
 
-long AddToTitles(RegistryAccess& registry, const char* valueName, const char* title) {
+long AddToTitles(RegistryAccess& registry, SharedStateLock& sharedState, const char* valueName,
+                 const char* title) {
     RegistryKey key(registry);
     std::uint32_t disposition = 0;
     const long opened = registry.RegCreateKeyExA(kHkeyCurrentUser, kTitlesPath, "", 0,
@@ -94,6 +95,7 @@ long AddToTitles(RegistryAccess& registry, const char* valueName, const char* ti
     if (opened != kErrorSuccess) return opened;
 
     const std::string name = ArgumentText(valueName);
+    const SharedStateGuard guard(sharedState);
     if (registry.RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr) ==
         kErrorSuccess) {
         return kErrorSuccess;
