@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include "catalog/component_counter.h"
 #include "catalog/registry_scans.h"
@@ -78,7 +79,8 @@ InstalledComponents::Pruned InstalledComponents::PruneRecords(const ComponentRec
 int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
     const std::string wanted = ArgumentText(directory);
     const std::string kept = ArgumentText(argumentsToKeep);
-    const SharedStateGuard guard(sharedState_);
+    // Taken at the first component to prune: a call with nothing to prune never waits.
+    std::optional<SharedStateGuard> guard;
     std::uint32_t removed = 0;
     for (auto it = catalog_.begin(); it != catalog_.end();) {
         const ComponentRecord& record = it->second;
@@ -87,10 +89,11 @@ int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char*
             ++it;
             continue;
         }
+        if (!guard) guard.emplace(sharedState_);
         const Pruned pruned = PruneRecords(record);
         if (pruned == Pruned::Removed) ++removed;
-        // A component leaves the catalogue once its keys are gone, so that a repeated call
-        // cannot count it twice; one whose keys stay is left for a later call to try again.
+        // A counted component, or one whose keys were gone already, leaves the catalogue so that
+        // no later call counts it; one of which nothing could be deleted stays to be tried again.
         it = pruned == Pruned::Refused ? std::next(it) : catalog_.Erase(it);
     }
     LowerComponentCounter(registry_, removed);

@@ -443,16 +443,9 @@ TEST(PruningCount, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
         EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
         const testing::RegistryCalls after = testing::CallsSoFar(registry);
         EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
-        EXPECT_EQ(lock.acquisitions, 1);
-        EXPECT_EQ(lock.releases, granted ? 1 : 0);
-        if (!granted) continue;
-        for (RegOperation operation :
-             {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx}) {
-            EXPECT_EQ(testing::CallsOf(lock.atAcquire, operation),
-                      testing::CallsOf(before, operation));
-            EXPECT_EQ(testing::CallsOf(lock.atRelease, operation),
-                      testing::CallsOf(after, operation));
-        }
+        testing::ExpectHeldOnceAcross(
+            lock, granted, before, after,
+            {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx});
     }
 }
 

@@ -209,16 +209,9 @@ TEST(AddToTitles, HoldsTheSharedStateLockFromTheLookUpToTheStore) {
         EXPECT_EQ(AddToTitles(registry, lock, "v", "Accounts"), kErrorSuccess);
         const testing::RegistryCalls after = testing::CallsSoFar(registry);
         EXPECT_EQ(ReadTitles(registry)->back(), (TitleValue{"v", kRegSz, Sz("Accounts #1")}));
-        EXPECT_EQ(lock.acquisitions, 1);
-        EXPECT_EQ(lock.releases, granted ? 1 : 0);
-        if (!granted) continue;
-        for (RegOperation operation :
-             {RegOperation::QueryValueEx, RegOperation::EnumValue, RegOperation::SetValueEx}) {
-            EXPECT_EQ(testing::CallsOf(lock.atAcquire, operation),
-                      testing::CallsOf(before, operation));
-            EXPECT_EQ(testing::CallsOf(lock.atRelease, operation),
-                      testing::CallsOf(after, operation));
-        }
+        testing::ExpectHeldOnceAcross(
+            lock, granted, before, after,
+            {RegOperation::QueryValueEx, RegOperation::EnumValue, RegOperation::SetValueEx});
     }
 }
 

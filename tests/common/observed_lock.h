@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 
+#include "gtest/gtest.h"
 #include "registry/memory_registry.h"
 #include "registry/shared_state_lock.h"
 
@@ -50,5 +52,19 @@ private:
     const MemoryRegistry& registry_;
     const bool grants_;
 };
+
+// The lock was asked for once and, when it was granted, held across every call of `operations`
+// made between `before` and `after`.
+inline void ExpectHeldOnceAcross(const ObservedLock& lock, bool granted,
+                                 const RegistryCalls& before, const RegistryCalls& after,
+                                 std::initializer_list<RegOperation> operations) {
+    EXPECT_EQ(lock.acquisitions, 1);
+    EXPECT_EQ(lock.releases, granted ? 1 : 0);
+    if (!granted) return;
+    for (RegOperation operation : operations) {
+        EXPECT_EQ(CallsOf(lock.atAcquire, operation), CallsOf(before, operation));
+        EXPECT_EQ(CallsOf(lock.atRelease, operation), CallsOf(after, operation));
+    }
+}
 
 }  // namespace instdll::testing

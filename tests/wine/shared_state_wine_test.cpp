@@ -49,7 +49,12 @@ std::string PeerProgram() {
     return path.substr(0, path.find_last_of('\\') + 1) + "instdll_setup_peer.exe";
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// As the C runtime splits a command line: backslashes before the closing quote are doubled, or
+// "C:\\Dir\\" would escape it. The arguments here hold no quotes.
+std::string Quoted(const std::string& text) {
+    const std::size_t trailing = text.size() - (text.find_last_not_of('\\') + 1);
+    return "\"" + text + std::string(trailing, '\\') + "\"";
+}
 
 // A group of peers: started one by one, each waits until released with the others.
 class Peers {
@@ -75,10 +80,15 @@ public:
         processes_.emplace_back(process.hProcess);
         return true;
     }
-    // Every peer started so far has loaded the library and waits.
+    // Every peer started so far has loaded the library and waits; false as soon as one ends.
     bool AllReady() {
+        std::vector<HANDLE> handles{ready_.get()};
+        for (const PeerProcess& process : processes_) handles.push_back(process.get());
         for (std::size_t i = 0; i < processes_.size(); ++i) {
-            if (WaitForSingleObject(ready_.get(), kReadyMs) != WAIT_OBJECT_0) return false;
+            if (WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                       kReadyMs) != WAIT_OBJECT_0) {
+                return false;
+            }
         }
         return true;
     }
@@ -246,11 +256,15 @@ TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
 TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDoesNotHangTheOthers) {
     ASSERT_TRUE(SeedLoggedComponent(registry(), ComponentName(0), "C:\\Held\\", "h"));
     ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(4)));
+    Peers peers;
+    ASSERT_TRUE(peers.Start({"title", "v", "Accounts"}));
+    ASSERT_TRUE(peers.Start({"prune", "C:\\Held\\", ""}));
+    ASSERT_TRUE(peers.AllReady());
     NamedMutexLock lock;
     ASSERT_TRUE(lock.Acquire());
     const DWORD before = GetTickCount();
-    const std::vector<DWORD> results =
-        RunTogether({{"title", "v", "Accounts"}, {"prune", "C:\\Held\\", ""}}, kPastTheWaitMs);
+    peers.Release();
+    const std::vector<DWORD> results = peers.Finish(kPastTheWaitMs);
     const DWORD waited = GetTickCount() - before;
     lock.Release();
     EXPECT_EQ(results, (std::vector<DWORD>{0, 1}));
