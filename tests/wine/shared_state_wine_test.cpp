@@ -147,8 +147,15 @@ protected:
             titles.insert(value.data);
         return titles;
     }
-    static std::optional<RawValue> Counter(std::uint32_t value) {
-        return RawValue{kRegDword, NumberBytes(value)};
+    // The counter as a number, when it is stored as a DWORD.
+    static std::optional<std::uint32_t> StoredCounter() {
+        const std::optional<RawValue> counter = ReadCounter(registry());
+        if (!counter || counter->type != kRegDword || counter->data.size() != 4)
+            return std::nullopt;
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | counter->data[static_cast<std::size_t>(i)];
+        return value;
     }
     // Runs the peers: all started, all ready, released together, all ended within the patience.
     static std::vector<DWORD> RunTogether(const std::vector<std::vector<std::string>>& calls,
@@ -198,7 +205,7 @@ TEST_F(SharedStateWineTest, SetupsPruningDisjointDirectoriesLowerTheCounterExact
         }
         ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(2 * kPeers)));
         EXPECT_EQ(RunTogether(calls), std::vector<DWORD>(kPeers, 1));
-        EXPECT_EQ(ReadCounter(registry()), Counter(kPeers));
+        EXPECT_EQ(StoredCounter(), static_cast<std::uint32_t>(kPeers));
         for (int i = 0; i < kPeers; ++i) {
             EXPECT_FALSE(KeyExists(registry(), UninstallEntryPath(ComponentName(i))));
         }
@@ -222,14 +229,18 @@ TEST_F(SharedStateWineTest, SetupsPruningOneDirectoryFromStaleCataloguesCountEac
             SeedLoggedComponent(registry(), ComponentName(kShared), "C:\\Shared\\", "Keep"));
         ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(10)));
         EXPECT_EQ(RunTogether(calls), std::vector<DWORD>(kPeers, 1));
-        EXPECT_EQ(ReadCounter(registry()), Counter(10 - kShared));
+        EXPECT_EQ(StoredCounter(), static_cast<std::uint32_t>(10 - kShared));
         EXPECT_TRUE(KeyExists(registry(), UninstallEntryPath(ComponentName(kShared))));
     }
 }
 
 // The killed holder leaves the lock abandoned: this process takes it over and gives it back,
-// so a peer after it is not held up either.
+// so a peer after it is not held up either. A handle kept open here keeps the mutex alive, as
+// other setups' handles would: without one it would vanish with its holder.
 TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
+    const OwnedHandle kept(CreateMutexA(
+        nullptr, FALSE, (std::string(kGlobalNamespace) + kSharedStateMutexName).c_str()));
+    ASSERT_TRUE(kept);
     LoadedInstDll dll;
     std::string missing;
     ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
@@ -270,7 +281,7 @@ TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDoesNotHangTheOthers)
     EXPECT_EQ(results, (std::vector<DWORD>{0, 1}));
     EXPECT_GE(waited, kSharedStateWaitMs - 1000) << "the peers did not wait for the lock";
     EXPECT_EQ(StoredTitles(), std::multiset<std::string>{Sz("Accounts")});
-    EXPECT_EQ(ReadCounter(registry()), Counter(3));
+    EXPECT_EQ(StoredCounter(), 3u);
 }
 
 }  // namespace
