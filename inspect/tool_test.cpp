@@ -86,8 +86,8 @@ TEST(Prune, CountsOnlyTheComponentsWhoseKeysItDeleted) {
            "Windows Registry Editor Version 5.00\n" + std::string(kProduct) +
                "Components]\n@=dword:00000005\n" +
                UninstallEntry("Zk:Stuck", "Zk:Stuck", "C:\\\\A", "S") + kUninstall +
-               "Zk:Stuck\\Parts]\n" + ProductEntry("Zk:Stuck") + kProduct +
-               "Zk:Stuck\\Plugins]\n" + UninstallEntry("Zk:Old", "Zk:Old", "C:\\\\A", "O"));
+               "Zk:Stuck\\Parts]\n" + ProductEntry("Zk:Stuck") + kProduct + "Zk:Stuck\\Plugins]\n" +
+               UninstallEntry("Zk:Old", "Zk:Old", "C:\\\\A", "O"));
     const PruneAnswer answer = AskPrune(registry, codePage, "C:\\A\\", "");
     EXPECT_EQ(answer.prunedKeys, std::vector<std::string>{"Zk:Old"});
     std::vector<long> results;
