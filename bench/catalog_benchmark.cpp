@@ -28,8 +28,9 @@ void CatalogueConstruction(benchmark::State& state) {
     MemoryRegistry registry;
     SeedComponents(registry, count);
     const HostCodePage codePage(1252);
+    UnsharedState unshared;
     for (auto _ : state) {
-        InstalledComponents components(registry, codePage);
+        InstalledComponents components(registry, codePage, unshared);
         benchmark::DoNotOptimize(components.InitV7Info());
         benchmark::DoNotOptimize(components.catalog().size());
     }

@@ -12,10 +12,12 @@ namespace {
 void BM_AddToTitlesWithFiftyFormsTaken(benchmark::State& state) {
     MemoryRegistry registry;
     testing::SeedTitles(registry, testing::BenchmarkTitleList());
+    UnsharedState unshared;
     std::size_t enumerations = 0;
     for (auto _ : state) {
         const std::size_t before = registry.CallCount(RegOperation::EnumValue);
-        benchmark::DoNotOptimize(AddToTitles(registry, "added", testing::kBenchmarkTitle));
+        benchmark::DoNotOptimize(
+            AddToTitles(registry, unshared, "added", testing::kBenchmarkTitle));
         enumerations = registry.CallCount(RegOperation::EnumValue) - before;
         state.PauseTiming();
         RegistryKey key = OpenKey(registry, kHkeyCurrentUser, kTitlesPath);

@@ -1,20 +1,23 @@
 #include "catalog/component_counter.h"
 
+#include <optional>
+
+#include "catalog/registry_values.h"
 #include "registry/registry_paths.h"
 
 namespace instdll {
 
-ComponentCounter::ComponentCounter(RegistryAccess& registry)
-    : key_(OpenKey(registry, kHkeyLocalMachine, kComponentCounterPath)) {
-    if (!key_.is_open()) return;
-    stored_ = ReadNumberValue(key_, kComponentCounterValue);
-    if (stored_) count_ = static_cast<std::int32_t>(stored_->bits);
-}
-
-void ComponentCounter::WriteBack() const {
-    if (!stored_ || count_ < 0) return;
-    WriteNumberValue(key_, kComponentCounterValue,
-                     NumberValue{static_cast<std::uint32_t>(count_), stored_->type});
+void LowerComponentCounter(RegistryAccess& registry, std::uint32_t removed) {
+    if (removed == 0) return;
+    const RegistryKey key = OpenKey(registry, kHkeyLocalMachine, kComponentCounterPath);
+    if (!key.is_open()) return;
+    const std::optional<NumberValue> stored = ReadNumberValue(key, kComponentCounterValue);
+    if (!stored) return;
+    // Wider than the stored 32 bits so lowering the smallest value cannot overflow.
+    const std::int64_t count = std::int64_t{static_cast<std::int32_t>(stored->bits)} - removed;
+    if (count < 0) return;
+    WriteNumberValue(key, kComponentCounterValue,
+                     NumberValue{static_cast<std::uint32_t>(count), stored->type});
 }
 
 }  // namespace instdll

@@ -1,5 +1,9 @@
 #include "catalog/installed_components.h"
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
 #include "catalog/component_counter.h"
 #include "catalog/registry_scans.h"
 #include "registry/registry_paths.h"
@@ -13,10 +17,21 @@ bool LogsIn(const ComponentRecord& record, const std::string& directory,
     return !record.LogDir.empty() && codePage.EqualNoCase(directory, record.LogDir);
 }
 
-// An empty name would address the parent key itself, and a closed parent has nothing to delete.
-void DeleteSubkey(const RegistryKey& parent, const std::string& name) {
-    if (parent.is_open() && !name.empty()) {
-        parent.registry().RegDeleteKeyA(parent.get(), name.c_str());
+enum class KeyDeletion { Deleted, Absent, Refused };
+
+// An empty name would address the parent key itself: there is no key to delete then. A key
+// that another setup deleted first answers as absent; its parent may have gone with it.
+KeyDeletion DeleteSubkey(const RegistryKey& parent, const std::string& name) {
+    if (name.empty()) return KeyDeletion::Absent;
+    if (!parent.is_open()) return KeyDeletion::Refused;
+    switch (parent.registry().RegDeleteKeyA(parent.get(), name.c_str())) {
+        case kErrorSuccess:
+            return KeyDeletion::Deleted;
+        case kErrorFileNotFound:
+        case kErrorKeyDeleted:
+            return KeyDeletion::Absent;
+        default:
+            return KeyDeletion::Refused;
     }
 }
 
@@ -46,10 +61,24 @@ int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileNa
     return 0;
 }
 
+// A component counts as removed when this call deleted at least one of its keys. One whose keys
+// were all gone already was removed by someone else, who counted it.
+InstalledComponents::Pruned InstalledComponents::PruneRecords(const ComponentRecord& record) {
+    const KeyDeletion deletions[] = {DeleteSubkey(productKey_, record.ComponentKey),
+                                     DeleteSubkey(uninstallRootKey_, record.UninstallKey)};
+    const auto any = [&](KeyDeletion wanted) {
+        return std::find(std::begin(deletions), std::end(deletions), wanted) != std::end(deletions);
+    };
+    if (any(KeyDeletion::Deleted)) return Pruned::Removed;
+    return any(KeyDeletion::Refused) ? Pruned::Refused : Pruned::AlreadyGone;
+}
+
 int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
     const std::string wanted = ArgumentText(directory);
     const std::string kept = ArgumentText(argumentsToKeep);
-    ComponentCounter counter(registry_);
+    // Taken at the first component to prune: a call with nothing to prune never waits.
+    std::optional<SharedStateGuard> guard;
+    std::uint32_t removed = 0;
     for (auto it = catalog_.begin(); it != catalog_.end();) {
         const ComponentRecord& record = it->second;
         if (!LogsIn(record, wanted, codePage_) ||
@@ -57,14 +86,14 @@ int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char*
             ++it;
             continue;
         }
-        DeleteSubkey(productKey_, record.ComponentKey);
-        DeleteSubkey(uninstallRootKey_, record.UninstallKey);
-        // The count goes down whatever the deletes answered; the entry leaves the catalogue so
-        // that a repeated call cannot count it twice.
-        counter.Lower();
-        it = catalog_.Erase(it);
+        if (!guard) guard.emplace(sharedState_);
+        const Pruned pruned = PruneRecords(record);
+        if (pruned == Pruned::Removed) ++removed;
+        // A counted component, or one whose keys were gone already, leaves the catalogue so that
+        // no later call counts it; one of which nothing could be deleted stays to be tried again.
+        it = pruned == Pruned::Refused ? std::next(it) : catalog_.Erase(it);
     }
-    counter.WriteBack();
+    LowerComponentCounter(registry_, removed);
     return 1;
 }
 

@@ -3,16 +3,18 @@
 #include "catalog/component_catalog.h"
 #include "catalog/scan_observer.h"
 #include "registry/registry_key.h"
+#include "registry/shared_state_lock.h"
 #include "text/ansi_text.h"
 
 namespace instdll {
 
 // The catalogue of installed components together with the two keys it was read from, which
-// stay open for pruning.
+// stay open for pruning. Pruning holds `sharedState` while it changes what other setups share.
 class InstalledComponents {
 public:
-    InstalledComponents(RegistryAccess& registry, const AnsiCodePage& codePage)
-        : registry_(registry), codePage_(codePage) {}
+    InstalledComponents(RegistryAccess& registry, const AnsiCodePage& codePage,
+                        SharedStateLock& sharedState)
+        : registry_(registry), codePage_(codePage), sharedState_(sharedState) {}
 
     int InitV7Info();
     int FindISUInCatalog(const char* directory, char* logFileName);
@@ -23,8 +25,12 @@ public:
     void ObserveScans(ScanObserver* observer) { observer_ = observer; }
 
 private:
+    enum class Pruned { Removed, AlreadyGone, Refused };
+    Pruned PruneRecords(const ComponentRecord& record);
+
     RegistryAccess& registry_;
     const AnsiCodePage& codePage_;
+    SharedStateLock& sharedState_;
     ComponentCatalog catalog_;
     RegistryKey productKey_;
     RegistryKey uninstallRootKey_;

@@ -1,6 +1,8 @@
 #include "catalog/installed_components.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "gtest/gtest.h"
 #include "registry/memory_registry.h"
 #include "tests/common/catalog_seed.h"
+#include "tests/common/observed_lock.h"
 #include "text/host_code_page.h"
 
 namespace instdll {
@@ -60,7 +63,8 @@ protected:
 
     MemoryRegistry registry;
     HostCodePage codePage{1252};
-    InstalledComponents components{registry, codePage};
+    UnsharedState sharedState;
+    InstalledComponents components{registry, codePage, sharedState};
 };
 
 TEST_F(InstalledComponentsTest, MergesTheProductKeyIntoTheUninstallList) {
@@ -158,7 +162,7 @@ std::vector<TextValueCase> TextValueCases() {
 TEST_F(InstalledComponentsTest, DisplayNameIsTakenWithinTheBytesRead) {
     for (const TextValueCase& c : TextValueCases()) {
         MemoryRegistry fresh;
-        InstalledComponents catalogue(fresh, codePage);
+        InstalledComponents catalogue(fresh, codePage, sharedState);
         const std::string path = testing::UninstallEntryPath("Zk:E");
         ASSERT_TRUE(testing::SeedValue(fresh, path, kDisplayNameValue, c.type, c.data));
         ASSERT_TRUE(
@@ -174,7 +178,7 @@ TEST_F(InstalledComponentsTest, DisplayNameIsTakenWithinTheBytesRead) {
 TEST_F(InstalledComponentsTest, ProductPathIsTakenWithinTheBytesRead) {
     for (const TextValueCase& c : TextValueCases()) {
         MemoryRegistry fresh;
-        InstalledComponents catalogue(fresh, codePage);
+        InstalledComponents catalogue(fresh, codePage, sharedState);
         const std::string path = testing::ProductComponentPath("Zk:P");
         ASSERT_TRUE(testing::SeedText(fresh, path, kFolderValue, "F"));
         ASSERT_TRUE(testing::SeedValue(fresh, path, kPathValue, c.type, c.data));
@@ -258,7 +262,7 @@ TEST_F(InstalledComponentsTest, RegistryFailuresEndOrSkipWithoutLeakingHandles) 
     };
     for (const Case& c : cases) {
         MemoryRegistry fresh;
-        InstalledComponents catalogue(fresh, codePage);
+        InstalledComponents catalogue(fresh, codePage, sharedState);
         ASSERT_TRUE(testing::SeedUninstallEntry(fresh, "Zk:A", "Zk:A", "a"));
         ASSERT_TRUE(testing::SeedUninstallEntry(fresh, "Zk:B", "Zk:B", "b"));
         ASSERT_TRUE(testing::SeedProductComponent(fresh, "Zk:P", "F", "p", 1));
@@ -295,19 +299,24 @@ TEST_F(InstalledComponentsTest, FindNamesTheFirstLogInTheDirectory) {
     EXPECT_EQ(registry.OpenHandleCount(), kModuleKeys);
 }
 
+// In C:\A\: a merged component, an uninstall-only one and one to keep; elsewhere: a
+// product-only component and one logged in another directory.
+void SeedPruningScene(MemoryRegistry& registry) {
+    using testing::SeedLoggedComponent;
+    using testing::SeedProductComponent;
+    ASSERT_TRUE(testing::SeedKey(registry, kProductKeyPath));
+    ASSERT_TRUE(testing::SeedKey(registry, kUninstallRootPath));
+    ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:Merged", "C:\\A\\", "m"));
+    ASSERT_TRUE(SeedProductComponent(registry, "Zk:Merged Net", "F", "m.exe"));
+    ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:Uninstall", "C:\\A\\", "u"));
+    ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:Kept", "C:\\A\\", "Keep Me"));
+    ASSERT_TRUE(SeedProductComponent(registry, "Zk:Product", "F", "p.exe"));
+    ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:Elsewhere", "C:\\B\\", "e"));
+}
+
 class PruningTest : public InstalledComponentsTest {
 protected:
-    // In C:\A\: a merged component, an uninstall-only one and one to keep; elsewhere: a
-    // product-only component and one logged in another directory.
-    void SetUp() override {
-        SeedRoots();
-        SeedLoggedComponent("Zk:Merged", "C:\\A\\", "m");
-        ASSERT_TRUE(testing::SeedProductComponent(registry, "Zk:Merged Net", "F", "m.exe"));
-        SeedLoggedComponent("Zk:Uninstall", "C:\\A\\", "u");
-        SeedLoggedComponent("Zk:Kept", "C:\\A\\", "Keep Me");
-        ASSERT_TRUE(testing::SeedProductComponent(registry, "Zk:Product", "F", "p.exe"));
-        SeedLoggedComponent("Zk:Elsewhere", "C:\\B\\", "e");
-    }
+    void SetUp() override { SeedPruningScene(registry); }
     std::vector<std::string> RemainingSubkeys() {
         std::vector<std::string> remaining;
         for (const char* name : {"Zk:Merged", "Zk:Uninstall", "Zk:Kept", "Zk:Elsewhere"}) {
@@ -348,14 +357,96 @@ TEST_F(PruningTest, AnEmptyDirectoryPrunesNothing) {
     EXPECT_EQ(Counter(), (RawValue{kRegDword, NumberBytes(5)}));
 }
 
-TEST_F(PruningTest, DeletesThatFailStillCountAndTheEntryLeaves) {
-    ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
-    ASSERT_EQ(components.InitV7Info(), 1);
-    registry.FailOperation(RegOperation::DeleteKey, kErrorAccessDenied);
-    EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
-    EXPECT_EQ(RemainingSubkeys().size(), 6u);
-    EXPECT_EQ(Counter(), (RawValue{kRegDword, NumberBytes(3)}));
-    EXPECT_EQ(Keys(), (std::vector<std::string>{"Zk:Elsewhere Net", "Zk:Kept Net", "Zk:Product"}));
+// What happens to the pruned components' keys between InitV7Info and the prune, and how it is
+// undone before a second prune. The counter goes down for a component only when this call
+// deleted one of its keys; a component whose keys stay is tried again by the next call.
+TEST(PruningCount, CountsOnlyComponentsThisCallDeletedAKeyOf) {
+    const std::string uninstallOnly = testing::UninstallEntryPath("Zk:Uninstall");
+    const std::string child = uninstallOnly + "\\Child";
+    const std::string mergedUninstall = testing::UninstallEntryPath("Zk:Merged");
+    const std::string mergedProduct = testing::ProductComponentPath("Zk:Merged Net");
+    using Change = std::function<void(MemoryRegistry&)>;
+    const auto deleteKey = [](const std::string& path) -> Change {
+        return [path](MemoryRegistry& r) { r.RegDeleteKeyA(kHkeyLocalMachine, path.c_str()); };
+    };
+    const auto addKey = [](const std::string& path) -> Change {
+        return [path](MemoryRegistry& r) { ASSERT_TRUE(testing::SeedKey(r, path)); };
+    };
+    const Change nothing = [](MemoryRegistry&) {};
+    struct Case {
+        const char* what;
+        Change meanwhile;
+        Change undo;
+        std::uint32_t counter;
+        std::vector<std::string> stayed;  // pruned components still catalogued
+        std::uint32_t counterAfterRetry;
+    };
+    const Case cases[] = {
+        {"keys all there", nothing, nothing, 3, {}, 3},
+        {"a component's only key already gone", deleteKey(uninstallOnly), nothing, 4, {}, 4},
+        {"one of two keys already gone", deleteKey(mergedUninstall), nothing, 3, {}, 3},
+        {"a component's only key has a subkey",
+         addKey(child),
+         deleteKey(child),
+         4,
+         {"Zk:Uninstall Net"},
+         3},
+        {"one of two keys has a subkey", addKey(mergedProduct + "\\Child"), nothing, 3, {}, 3},
+        {"every delete denied",
+         [](MemoryRegistry& r) { r.FailOperation(RegOperation::DeleteKey, kErrorAccessDenied); },
+         [](MemoryRegistry& r) { r.ClearFailures(); },
+         5,
+         {"Zk:Merged Net", "Zk:Uninstall Net"},
+         3},
+    };
+    const HostCodePage codePage{1252};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryRegistry registry;
+        SeedPruningScene(registry);
+        ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
+        UnsharedState unshared;
+        InstalledComponents components(registry, codePage, unshared);
+        ASSERT_EQ(components.InitV7Info(), 1);
+        c.meanwhile(registry);
+        EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+        EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(c.counter)}));
+        std::vector<std::string> catalogued;
+        for (const auto& [key, record] : components.catalog()) catalogued.push_back(key);
+        std::vector<std::string> expected = {"Zk:Elsewhere Net", "Zk:Kept Net", "Zk:Product"};
+        expected.insert(expected.end(), c.stayed.begin(), c.stayed.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(catalogued, expected);
+
+        c.undo(registry);
+        EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+        EXPECT_EQ(testing::ReadCounter(registry),
+                  (RawValue{kRegDword, NumberBytes(c.counterAfterRetry)}));
+        EXPECT_FALSE(testing::KeyExists(registry, uninstallOnly));
+        EXPECT_EQ(registry.OpenHandleCount(), kModuleKeys);
+    }
+}
+
+// The deletes and the counter's read and write all run while the lock is held; when it cannot
+// be had, the prune goes on without it.
+TEST(PruningCount, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
+    const HostCodePage codePage{1252};
+    for (const bool granted : {true, false}) {
+        SCOPED_TRACE(granted ? "granted" : "timed out");
+        MemoryRegistry registry;
+        SeedPruningScene(registry);
+        ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
+        testing::ObservedLock lock(registry, granted);
+        InstalledComponents components(registry, codePage, lock);
+        ASSERT_EQ(components.InitV7Info(), 1);
+        const testing::RegistryCalls before = testing::CallsSoFar(registry);
+        EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+        const testing::RegistryCalls after = testing::CallsSoFar(registry);
+        EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
+        testing::ExpectHeldOnceAcross(
+            lock, granted, before, after,
+            {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx});
+    }
 }
 
 TEST_F(PruningTest, BeforeInitNothingIsDeleted) {
@@ -387,7 +478,7 @@ TEST_F(PruningTest, CounterIsWrittenBackOnlyWhenReadAndNotNegative) {
     };
     for (const Case& c : cases) {
         MemoryRegistry fresh;
-        InstalledComponents catalogue(fresh, codePage);
+        InstalledComponents catalogue(fresh, codePage, sharedState);
         ASSERT_TRUE(testing::SeedLoggedComponent(fresh, "Zk:One", "C:\\A\\", "1"));
         ASSERT_TRUE(testing::SeedLoggedComponent(fresh, "Zk:Two", "C:\\A\\", "2"));
         ASSERT_TRUE(testing::SeedKey(fresh, kComponentCounterPath));

@@ -1,7 +1,8 @@
 // Catalogue construction, lookup and pruning on an in-memory registry built from the input,
 // with an optional injected registry failure. Checks that no handle leaks, that the caller's
 // buffer is never overrun, and that pruning is final: what it pruned is gone from the
-// catalogue, and a repeat changes no count.
+// catalogue unless a key of it could not be deleted, and once a retry has taken what the
+// injected failure left, a repeat changes no count.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -17,6 +18,7 @@
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
 #include "registry/registry_paths.h"
+#include "registry/shared_state_lock.h"
 #include "text/host_code_page.h"
 
 namespace {
@@ -125,11 +127,21 @@ void CheckFind(InstalledComponents& components, const std::string& directory,
     Require(named || (found == 0 && logFile.empty()));
 }
 
-void CheckPruned(const InstalledComponents& components, const std::string& directory,
-                 const std::string& kept, const AnsiCodePage& codePage) {
+bool KeyThere(MemoryRegistry& registry, const char* parentPath, const std::string& name) {
+    return !name.empty() &&
+           OpenKey(registry, kHkeyLocalMachine, (std::string(parentPath) + "\\" + name).c_str())
+               .is_open();
+}
+
+// A pruned component stays catalogued only while a key of it is still there.
+void CheckPruned(MemoryRegistry& registry, const InstalledComponents& components,
+                 const std::string& directory, const std::string& kept,
+                 const AnsiCodePage& codePage) {
     for (const auto& [key, record] : components.catalog()) {
         Require(record.LogDir.empty() || !codePage.EqualNoCase(directory, record.LogDir) ||
-                codePage.EqualNoCase(kept, record.UninstallArgs));
+                codePage.EqualNoCase(kept, record.UninstallArgs) ||
+                KeyThere(registry, kProductKeyPath, record.ComponentKey) ||
+                KeyThere(registry, kUninstallRootPath, record.UninstallKey));
     }
 }
 
@@ -153,7 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                input.ConsumeIntegralInRange(0u, 40u));
     }
     {
-        InstalledComponents components(registry, codePage);
+        UnsharedState unshared;
+        InstalledComponents components(registry, codePage, unshared);
         components.InitV7Info();
         Require(closesFail || registry.OpenHandleCount() <= kModuleKeys);
 
@@ -162,9 +175,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckFind(components, directory, codePage);
         components.RemoveAllInCatExcept(directory.c_str(), kept.c_str());
         Require(closesFail || registry.OpenHandleCount() <= kModuleKeys);
-        CheckPruned(components, directory, kept, codePage);
 
         registry.ClearFailures();
+        CheckPruned(registry, components, directory, kept, codePage);
+        components.RemoveAllInCatExcept(directory.c_str(), kept.c_str());
+        CheckPruned(registry, components, directory, kept, codePage);
         const std::size_t entries = components.catalog().size();
         const std::optional<NumberValue> counter = Counter(registry);
         components.RemoveAllInCatExcept(directory.c_str(), kept.c_str());

@@ -149,7 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (failing) memory.FailOperation(RegOperation::EnumValue, error, successesFirst);
     const std::size_t enumsBefore = memory.CallCount(RegOperation::EnumValue);
     PoisoningRegistry registry(memory);
-    const long result = AddToTitles(registry, valueName.c_str(), title.c_str());
+    UnsharedState unshared;
+    const long result = AddToTitles(registry, unshared, valueName.c_str(), title.c_str());
     const std::size_t enums = memory.CallCount(RegOperation::EnumValue) - enumsBefore;
     memory.ClearFailures();
 

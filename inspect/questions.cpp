@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::size_t kLogFileBuffer = 256;
 
+// The questions run on a registry of the tool's own, which no other setup sees.
+UnsharedState unshared;
+
 class SkipList final : public ScanObserver {
 public:
     void SubkeySkipped(ScannedKey scanned, const std::string& subkey, SkipReason reason,
@@ -42,7 +45,7 @@ std::vector<std::string> Gone(const ComponentCatalog& before, const ComponentCat
 
 CatalogueAnswer AskCatalogue(RegistryAccess& registry, const AnsiCodePage& codePage) {
     SkipList skips;
-    InstalledComponents components(registry, codePage);
+    InstalledComponents components(registry, codePage, unshared);
     components.ObserveScans(&skips);
     CatalogueAnswer answer;
     answer.initResult = components.InitV7Info();
@@ -53,7 +56,7 @@ CatalogueAnswer AskCatalogue(RegistryAccess& registry, const AnsiCodePage& codeP
 
 FindAnswer AskFind(RegistryAccess& registry, const AnsiCodePage& codePage,
                    const std::string& directory) {
-    InstalledComponents components(registry, codePage);
+    InstalledComponents components(registry, codePage, unshared);
     components.InitV7Info();
     std::array<char, kLogFileBuffer> buffer{};
     FindAnswer answer;
@@ -68,7 +71,7 @@ PruneAnswer AskPrune(RegistryAccess& registry, const AnsiCodePage& codePage,
     PruneAnswer answer;
     answer.counterBefore = Counter(registry);
     {
-        InstalledComponents components(recording, codePage);
+        InstalledComponents components(recording, codePage, unshared);
         components.InitV7Info();
         const ComponentCatalog before = components.catalog();
         components.RemoveAllInCatExcept(directory.c_str(), argumentsToKeep.c_str());
@@ -84,7 +87,7 @@ TitleAnswer AskTitle(RegistryAccess& registry, const std::string& valueName,
                      const std::string& title) {
     RecordingRegistry recording(registry);
     TitleAnswer answer;
-    answer.result = AddToTitles(recording, valueName.c_str(), title.c_str());
+    answer.result = AddToTitles(recording, unshared, valueName.c_str(), title.c_str());
     if (!recording.writes().empty()) answer.stored = recording.writes().back().after;
     return answer;
 }

@@ -79,6 +79,27 @@ TEST(Backup, RestoresWhatPruningDeletedKeyByKey) {
     }
 }
 
+// The answer is the library's: the deletes answer as the machine's registry would, and a
+// component none of whose keys could be deleted is neither pruned nor counted.
+TEST(Prune, CountsOnlyTheComponentsWhoseKeysItDeleted) {
+    const auto converter = MakeCodePageConverter(1251);
+    const HostCodePage codePage(1251);
+    MemoryRegistry registry;
+    Import(registry, *converter,
+           "Windows Registry Editor Version 5.00\n" + std::string(kProduct) +
+               "Components]\n@=dword:00000005\n" +
+               UninstallEntry("Zk:Stuck", "Zk:Stuck", "C:\\\\A", "S") + kUninstall +
+               "Zk:Stuck\\Parts]\n" + ProductEntry("Zk:Stuck") + kProduct + "Zk:Stuck\\Plugins]\n" +
+               UninstallEntry("Zk:Old", "Zk:Old", "C:\\\\A", "O"));
+    const PruneAnswer answer = AskPrune(registry, codePage, "C:\\A\\", "");
+    EXPECT_EQ(answer.prunedKeys, std::vector<std::string>{"Zk:Old"});
+    std::vector<long> results;
+    for (const KeyDeletion& deletion : answer.deletions) results.push_back(deletion.result);
+    EXPECT_EQ(results, (std::vector<long>{kErrorSuccess, kErrorAccessDenied, kErrorAccessDenied}));
+    ASSERT_TRUE(answer.counterAfter);
+    EXPECT_EQ(answer.counterAfter->data, (std::vector<std::uint8_t>{4, 0, 0, 0}));
+}
+
 TEST(Catalogue, ReportsEverySkippedSubkeyWithItsReason) {
     const auto converter = MakeCodePageConverter(1251);
     const HostCodePage codePage(1251);

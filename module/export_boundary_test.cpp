@@ -44,7 +44,8 @@ const Subsystem kSubsystems[] = {
                                         {"two", kRegSz, testing::Sz("Title #1")}});
      },
      [](MemoryRegistry& registry, InstalledComponents&) {
-         return static_cast<int>(AddToTitles(registry, "three", "Title"));
+         UnsharedState unshared;
+         return static_cast<int>(AddToTitles(registry, unshared, "three", "Title"));
      },
      kTitlesOutOfMemory, 0},
     {"machine value",
@@ -67,6 +68,7 @@ constexpr RegOperation kThrowingOperations[] = {
 
 TEST(ExportBoundary, OutOfMemoryAtEveryRegistryCallAnswersTheFailureAndLeavesTheModuleUsable) {
     const HostCodePage codePage{1252};
+    UnsharedState unshared;
     for (const Subsystem& subsystem : kSubsystems) {
         MemoryRegistry clean;
         subsystem.seed(clean);
@@ -74,7 +76,7 @@ TEST(ExportBoundary, OutOfMemoryAtEveryRegistryCallAnswersTheFailureAndLeavesThe
         for (RegOperation operation : kThrowingOperations) {
             seedingCalls[static_cast<std::size_t>(operation)] = clean.CallCount(operation);
         }
-        InstalledComponents cleanComponents{clean, codePage};
+        InstalledComponents cleanComponents{clean, codePage, unshared};
         const int cleanResult = subsystem.work(clean, cleanComponents);
 
         for (RegOperation operation : kThrowingOperations) {
@@ -86,7 +88,7 @@ TEST(ExportBoundary, OutOfMemoryAtEveryRegistryCallAnswersTheFailureAndLeavesThe
                              std::to_string(successes));
                 MemoryRegistry registry;
                 subsystem.seed(registry);
-                InstalledComponents components{registry, codePage};
+                InstalledComponents components{registry, codePage, unshared};
                 registry.RunOutOfMemory(operation, successes);
                 EXPECT_EQ(AtExportBoundary(subsystem.failure,
                                            [&] { return subsystem.work(registry, components); }),

@@ -42,7 +42,8 @@ int __stdcall InitV7Info(void) {
 
 int __stdcall RegDBAddToTitles(const char* valueName, const char* title) {
     return AtExportBoundary(ERROR_NOT_ENOUGH_MEMORY, [&] {
-        return static_cast<int>(AddToTitles(SystemRegistry(), valueName, title));
+        return static_cast<int>(
+            AddToTitles(SystemRegistry(), Module().sharedState, valueName, title));
     });
 }
 

@@ -7,7 +7,7 @@
 namespace instdll {
 
 ModuleState::ModuleState()
-    : chooserMask(kChooserMask), components(SystemRegistry(), SystemCodePage()) {}
+    : chooserMask(kChooserMask), components(SystemRegistry(), SystemCodePage(), sharedState) {}
 
 namespace {
 ModuleState state;

@@ -5,6 +5,7 @@
 
 #include "catalog/installed_components.h"
 #include "module/installer_app.h"
+#include "registry/named_mutex_lock.h"
 
 namespace instdll {
 
@@ -16,6 +17,7 @@ struct ModuleState {
 
     InstallerApp app;
     std::string chooserMask;
+    NamedMutexLock sharedState;
     InstalledComponents components;
     std::optional<std::string> chooserTitle;
 };

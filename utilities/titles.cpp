@@ -76,7 +76,8 @@ std::optional<std::string> FirstFreeForm(const RegistryKey& key, const std::stri
 
 }  // namespace
 
-long AddToTitles(RegistryAccess& registry, const char* valueName, const char* title) {
+long AddToTitles(RegistryAccess& registry, SharedStateLock& sharedState, const char* valueName,
+                 const char* title) {
     RegistryKey key(registry);
     std::uint32_t disposition = 0;
     const long opened = registry.RegCreateKeyExA(kHkeyCurrentUser, kTitlesPath, "", 0,
@@ -84,6 +85,7 @@ long AddToTitles(RegistryAccess& registry, const char* valueName, const char* ti
     if (opened != kErrorSuccess) return opened;
 
     const std::string name = ArgumentText(valueName);
+    const SharedStateGuard guard(sharedState);
     if (registry.RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr) ==
         kErrorSuccess) {
         return kErrorSuccess;

@@ -7,6 +7,7 @@
 
 #include "gtest/gtest.h"
 #include "registry/memory_registry.h"
+#include "tests/common/observed_lock.h"
 #include "tests/common/title_list.h"
 
 namespace instdll {
@@ -16,6 +17,8 @@ using testing::ReadTitles;
 using testing::SeedTitles;
 using testing::Sz;
 using testing::TitleValue;
+
+UnsharedState unshared;
 
 const char* Argument(const std::optional<std::string>& text) {
     return text ? text->c_str() : nullptr;
@@ -45,7 +48,7 @@ TEST_P(AddToTitlesTest, StoresTheFirstFreeFormOnly) {
     std::vector<TitleValue> expected = c.before;
     if (c.stored) expected.push_back({c.valueName.value_or(""), kRegSz, *c.stored});
 
-    EXPECT_EQ(AddToTitles(registry, Argument(c.valueName), Argument(c.title)), c.result);
+    EXPECT_EQ(AddToTitles(registry, unshared, Argument(c.valueName), Argument(c.title)), c.result);
     EXPECT_EQ(ReadTitles(registry), expected);
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
@@ -164,19 +167,19 @@ TEST(AddToTitles, TenthNumberNeedsRoomForTwoDigits) {
         taken.push_back({"t" + std::to_string(i), kRegSz, Sz(title + " #" + std::to_string(i))});
     }
     SeedTitles(registry, taken);
-    EXPECT_EQ(AddToTitles(registry, "v", title.c_str()), kErrorInvalidParameter);
+    EXPECT_EQ(AddToTitles(registry, unshared, "v", title.c_str()), kErrorInvalidParameter);
     EXPECT_EQ(ReadTitles(registry), taken);
 
     const std::string shorter = TitleOf(251);
     SeedTitles(registry, {{"s", kRegSz, Sz(shorter)}});
-    EXPECT_EQ(AddToTitles(registry, "v", shorter.c_str()), kErrorSuccess);
+    EXPECT_EQ(AddToTitles(registry, unshared, "v", shorter.c_str()), kErrorSuccess);
     EXPECT_EQ(ReadTitles(registry)->back(), (TitleValue{"v", kRegSz, Sz(shorter + " #1")}));
 }
 
 TEST(AddToTitles, CreatesTheKeyWithItsParents) {
     MemoryRegistry registry;
     ASSERT_EQ(ReadTitles(registry), std::nullopt);
-    EXPECT_EQ(AddToTitles(registry, "v", "Accounts"), kErrorSuccess);
+    EXPECT_EQ(AddToTitles(registry, unshared, "v", "Accounts"), kErrorSuccess);
     EXPECT_EQ(ReadTitles(registry), (std::vector<TitleValue>{{"v", kRegSz, Sz("Accounts")}}));
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
 }
@@ -189,10 +192,27 @@ TEST(AddToTitles, RestartsTheWalkAfterEveryMatch) {
         taken.push_back({"n" + std::to_string(i), kRegSz, Sz("A #" + std::to_string(i))});
     taken.push_back({"plain", kRegSz, Sz("A")});
     SeedTitles(registry, taken);
-    EXPECT_EQ(AddToTitles(registry, "v", "A"), kErrorSuccess);
+    EXPECT_EQ(AddToTitles(registry, unshared, "v", "A"), kErrorSuccess);
     // Four matches, each ending a pass, then one full pass: 4 + 3 + 2 + 1 + 5 reads.
     EXPECT_EQ(registry.CallCount(RegOperation::EnumValue), 15u);
     EXPECT_EQ(ReadTitles(registry)->back().data, Sz("A #4"));
+}
+
+// Held from the look-up to the store; when the lock cannot be had, the call still stores.
+TEST(AddToTitles, HoldsTheSharedStateLockFromTheLookUpToTheStore) {
+    for (const bool granted : {true, false}) {
+        SCOPED_TRACE(granted ? "granted" : "timed out");
+        MemoryRegistry registry;
+        SeedTitles(registry, {{"a", kRegSz, Sz("Accounts")}});
+        const testing::RegistryCalls before = testing::CallsSoFar(registry);
+        testing::ObservedLock lock(registry, granted);
+        EXPECT_EQ(AddToTitles(registry, lock, "v", "Accounts"), kErrorSuccess);
+        const testing::RegistryCalls after = testing::CallsSoFar(registry);
+        EXPECT_EQ(ReadTitles(registry)->back(), (TitleValue{"v", kRegSz, Sz("Accounts #1")}));
+        testing::ExpectHeldOnceAcross(
+            lock, granted, before, after,
+            {RegOperation::QueryValueEx, RegOperation::EnumValue, RegOperation::SetValueEx});
+    }
 }
 
 struct FailureCase {
@@ -217,7 +237,7 @@ TEST_P(AddToTitlesFailureTest, EndsAndClosesTheKey) {
     if (c.stored) expected.push_back({"v", kRegSz, *c.stored});
 
     registry.FailOperation(c.operation, c.error, c.successesFirst);
-    EXPECT_EQ(AddToTitles(registry, "v", "Accounts"), c.result);
+    EXPECT_EQ(AddToTitles(registry, unshared, "v", "Accounts"), c.result);
     registry.ClearFailures();
     EXPECT_EQ(ReadTitles(registry), expected);
     EXPECT_EQ(registry.OpenHandleCount(), 0u);

@@ -1,0 +1,72 @@
+// A setup program of its own, for the tests of several setups at once: loads InstDLL.dll, says
+// it is ready and, once released, makes one call. Its exit code is the call's result.
+//   instdll_setup_peer START READY title NAME TITLE   RegDBAddToTitles(NAME, TITLE)
+//   instdll_setup_peer START READY prune DIR KEEP     InitV7Info() when started, then
+//                                                     RemoveAllInCatExcept(DIR, KEEP)
+//   instdll_setup_peer START READY hold               takes the library's lock and keeps it
+// START names the manual-reset event that releases the peers, READY the semaphore that each
+// releases once ready.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "registry/named_mutex_lock.h"
+#include "tests/wine/loaded_library.h"
+
+namespace {
+
+using instdll::testing::InstDllExports;
+using instdll::testing::LoadedInstDll;
+
+constexpr int kUsage = 200;
+constexpr int kNotReady = 201;
+
+bool SignalReady(const char* ready) {
+    HANDLE semaphore = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, ready);
+    if (semaphore == nullptr) return false;
+    const bool released = ReleaseSemaphore(semaphore, 1, nullptr) != FALSE;
+    CloseHandle(semaphore);
+    return released;
+}
+
+bool AwaitStart(const char* start) {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, start);
+    if (event == nullptr) return false;
+    const bool started = WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0;
+    CloseHandle(event);
+    return started;
+}
+
+// Holds the lock until the test ends this process: a holder that dies holding it.
+int Hold(const char* ready) {
+    instdll::NamedMutexLock lock;
+    if (!lock.Acquire() || !SignalReady(ready)) return kNotReady;
+    Sleep(INFINITE);
+    return 0;
+}
+
+int Call(const InstDllExports& dll, const std::string& action, const char* first,
+         const char* second) {
+    if (action == "title") return dll.RegDBAddToTitles(first, second);
+    return dll.RemoveAllInCatExcept(first, second);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[3]) == "hold") return Hold(argv[2]);
+    if (argc != 6) return kUsage;
+    const std::string action = argv[3];
+    if (action != "title" && action != "prune") return kUsage;
+    LoadedInstDll library;
+    std::string missing;
+    if (!library.ResolveAll(&missing)) {
+        std::fprintf(stderr, "setup peer: %s missing\n", missing.c_str());
+        return kNotReady;
+    }
+    const InstDllExports& dll = library.exports();
+    if (action == "prune") dll.InitV7Info();
+    if (!SignalReady(argv[2]) || !AwaitStart(argv[1])) return kNotReady;
+    return Call(dll, action, argv[4], argv[5]);
+}

@@ -1,0 +1,288 @@
+// Several setups at once: setup peers (instdll_setup_peer.exe), each a process with the library
+// loaded, released together by one event against the real registry, a few rounds each.
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "registry/named_mutex_lock.h"
+#include "registry/win32_registry.h"
+#include "tests/common/catalog_seed.h"
+#include "tests/common/title_list.h"
+#include "tests/wine/loaded_library.h"
+#include "tests/wine/registry_snapshot.h"
+
+namespace instdll::testing {
+namespace {
+
+constexpr int kPeers = 8;
+constexpr int kRounds = 3;
+constexpr DWORD kReadyMs = 60000;
+// Far below the lock's wait: a call that finishes within it was not held up by the lock.
+constexpr DWORD kUnblockedMs = 20000;
+constexpr DWORD kPastTheWaitMs = kSharedStateWaitMs + 60000;
+
+struct ProcessCloser {
+    void operator()(HANDLE process) const {
+        // A peer that outlives its test is ended with it.
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+        WaitForSingleObject(process, INFINITE);
+        CloseHandle(process);
+    }
+};
+using PeerProcess = std::unique_ptr<void, ProcessCloser>;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+
+std::string PeerProgram() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string path(self);
+    return path.substr(0, path.find_last_of('\\') + 1) + "instdll_setup_peer.exe";
+}
+
+// As the C runtime splits a command line: backslashes before the closing quote are doubled, or
+// "C:\\Dir\\" would escape it. The arguments here hold no quotes.
+std::string Quoted(const std::string& text) {
+    const std::size_t trailing = text.size() - (text.find_last_not_of('\\') + 1);
+    return "\"" + text + std::string(trailing, '\\') + "\"";
+}
+
+// A group of peers: started one by one, each waits until released with the others.
+class Peers {
+public:
+    Peers()
+        : tag_(std::to_string(GetCurrentProcessId()) + "." + std::to_string(++groups_)),
+          start_(CreateEventA(nullptr, TRUE, FALSE, StartName().c_str())),
+          ready_(CreateSemaphoreA(nullptr, 0, kPeers * 2, ReadyName().c_str())) {}
+
+    bool Start(const std::vector<std::string>& arguments) {
+        const std::string program = PeerProgram();
+        std::string commandLine =
+            Quoted(program) + " " + Quoted(StartName()) + " " + Quoted(ReadyName());
+        for (const std::string& argument : arguments) commandLine += " " + Quoted(argument);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &startup, &process)) {
+            return false;
+        }
+        CloseHandle(process.hThread);
+        processes_.emplace_back(process.hProcess);
+        return true;
+    }
+    // Every peer started so far has loaded the library and waits; false as soon as one ends.
+    bool AllReady() {
+        std::vector<HANDLE> handles{ready_.get()};
+        for (const PeerProcess& process : processes_) handles.push_back(process.get());
+        for (std::size_t i = 0; i < processes_.size(); ++i) {
+            if (WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                       kReadyMs) != WAIT_OBJECT_0) {
+                return false;
+            }
+        }
+        return true;
+    }
+    void Release() { SetEvent(start_.get()); }
+    // The peers' exit codes, once all have ended within `patienceMs`; empty otherwise.
+    std::vector<DWORD> Finish(DWORD patienceMs) {
+        std::vector<HANDLE> handles;
+        for (const PeerProcess& process : processes_) handles.push_back(process.get());
+        if (WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE,
+                                   patienceMs) != WAIT_OBJECT_0) {
+            return {};
+        }
+        std::vector<DWORD> codes;
+        for (HANDLE process : handles) {
+            DWORD code = 0;
+            GetExitCodeProcess(process, &code);
+            codes.push_back(code);
+        }
+        return codes;
+    }
+    HANDLE process(std::size_t index) const { return processes_[index].get(); }
+
+private:
+    std::string StartName() const { return "Local\\ZkSetupPeers.start." + tag_; }
+    std::string ReadyName() const { return "Local\\ZkSetupPeers.ready." + tag_; }
+
+    static inline int groups_ = 0;
+    std::string tag_;
+    OwnedHandle start_;
+    OwnedHandle ready_;
+    std::vector<PeerProcess> processes_;
+};
+
+class SharedStateWineTest : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveSeeded(); }
+    void TearDown() override { RemoveSeeded(); }
+
+    static void RemoveSeeded() {
+        DeleteTree(HKEY_CURRENT_USER, kFamilyUserKey);
+        HKEY uninstallRoot = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRootPath, 0, KEY_ALL_ACCESS,
+                          &uninstallRoot) == ERROR_SUCCESS) {
+            for (int i = 0; i < kPeers; ++i) DeleteTree(uninstallRoot, ComponentName(i));
+            RegCloseKey(uninstallRoot);
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk");
+    }
+    static std::string ComponentName(int i) { return "Zk:Peer" + std::to_string(i); }
+    static RegistryAccess& registry() { return SystemRegistry(); }
+
+    // Each value's data, once the peers have stored theirs.
+    static std::multiset<std::string> StoredTitles() {
+        std::multiset<std::string> titles;
+        for (const TitleValue& value : ReadTitles(registry()).value_or(std::vector<TitleValue>{}))
+            titles.insert(value.data);
+        return titles;
+    }
+    // The counter as a number, when it is stored as a DWORD.
+    static std::optional<std::uint32_t> StoredCounter() {
+        const std::optional<RawValue> counter = ReadCounter(registry());
+        if (!counter || counter->type != kRegDword || counter->data.size() != 4)
+            return std::nullopt;
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | counter->data[static_cast<std::size_t>(i)];
+        return value;
+    }
+    // Runs the peers: all started, all ready, released together, all ended within the patience.
+    static std::vector<DWORD> RunTogether(const std::vector<std::vector<std::string>>& calls,
+                                          DWORD patienceMs = kPastTheWaitMs) {
+        Peers peers;
+        for (const auto& call : calls) {
+            if (!peers.Start(call)) {
+                ADD_FAILURE() << PeerProgram() << " did not start: " << GetLastError();
+                return {};
+            }
+        }
+        if (!peers.AllReady()) {
+            ADD_FAILURE() << "the peers did not get ready";
+            return {};
+        }
+        peers.Release();
+        return peers.Finish(patienceMs);
+    }
+};
+
+TEST_F(SharedStateWineTest, SetupsAddingTheSameTitleStoreDistinctTitles) {
+    std::multiset<std::string> expected;
+    std::vector<std::vector<std::string>> calls;
+    for (int i = 0; i < kPeers; ++i) {
+        expected.insert(Sz(i == 0 ? "Accounts" : "Accounts #" + std::to_string(i)));
+        calls.push_back({"title", "v" + std::to_string(i), "Accounts"});
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        DeleteTree(HKEY_CURRENT_USER, kFamilyUserKey);
+        EXPECT_EQ(RunTogether(calls), std::vector<DWORD>(kPeers, 0));
+        EXPECT_EQ(StoredTitles(), expected);
+    }
+}
+
+TEST_F(SharedStateWineTest, SetupsPruningDisjointDirectoriesLowerTheCounterExactly) {
+    std::vector<std::vector<std::string>> calls;
+    for (int i = 0; i < kPeers; ++i) {
+        calls.push_back({"prune", "C:\\Peer" + std::to_string(i) + "\\", ""});
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        RemoveSeeded();
+        for (int i = 0; i < kPeers; ++i) {
+            ASSERT_TRUE(SeedLoggedComponent(registry(), ComponentName(i),
+                                            "C:\\Peer" + std::to_string(i) + "\\", "p"));
+        }
+        ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(2 * kPeers)));
+        EXPECT_EQ(RunTogether(calls), std::vector<DWORD>(kPeers, 1));
+        EXPECT_EQ(StoredCounter(), static_cast<std::uint32_t>(kPeers));
+        for (int i = 0; i < kPeers; ++i) {
+            EXPECT_FALSE(KeyExists(registry(), UninstallEntryPath(ComponentName(i))));
+        }
+    }
+}
+
+// Every peer's catalogue holds the three components when released; only the first prune finds
+// their keys.
+TEST_F(SharedStateWineTest, SetupsPruningOneDirectoryFromStaleCataloguesCountEachComponentOnce) {
+    constexpr int kShared = 3;
+    const std::vector<std::vector<std::string>> calls(kPeers, {"prune", "C:\\Shared\\", "Keep"});
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        RemoveSeeded();
+        for (int i = 0; i < kShared; ++i) {
+            ASSERT_TRUE(SeedLoggedComponent(registry(), ComponentName(i), "C:\\Shared\\", "s"));
+            ASSERT_TRUE(SeedProductComponent(registry(), ComponentName(i) + " Net", "F",
+                                             "C:\\Shared\\s.exe"));
+        }
+        ASSERT_TRUE(
+            SeedLoggedComponent(registry(), ComponentName(kShared), "C:\\Shared\\", "Keep"));
+        ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(10)));
+        EXPECT_EQ(RunTogether(calls), std::vector<DWORD>(kPeers, 1));
+        EXPECT_EQ(StoredCounter(), static_cast<std::uint32_t>(10 - kShared));
+        EXPECT_TRUE(KeyExists(registry(), UninstallEntryPath(ComponentName(kShared))));
+    }
+}
+
+// The killed holder leaves the lock abandoned: this process takes it over and gives it back,
+// so a peer after it is not held up either. A handle kept open here keeps the mutex alive, as
+// other setups' handles would: without one it would vanish with its holder.
+TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
+    const OwnedHandle kept(CreateMutexA(
+        nullptr, FALSE, (std::string(kGlobalNamespace) + kSharedStateMutexName).c_str()));
+    ASSERT_TRUE(kept);
+    LoadedInstDll dll;
+    std::string missing;
+    ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        DeleteTree(HKEY_CURRENT_USER, kFamilyUserKey);
+        {
+            Peers holder;
+            ASSERT_TRUE(holder.Start({"hold"}));
+            ASSERT_TRUE(holder.AllReady());
+            ASSERT_TRUE(TerminateProcess(holder.process(0), 1));
+            ASSERT_EQ(WaitForSingleObject(holder.process(0), kReadyMs), WAIT_OBJECT_0);
+        }
+        const DWORD before = GetTickCount();
+        EXPECT_EQ(dll.exports().RegDBAddToTitles("here", "Accounts"), 0);
+        EXPECT_LT(GetTickCount() - before, kUnblockedMs);
+        EXPECT_EQ(RunTogether({{"title", "peer", "Accounts"}}, kUnblockedMs),
+                  std::vector<DWORD>{0});
+        EXPECT_EQ(StoredTitles(), (std::multiset<std::string>{Sz("Accounts"), Sz("Accounts #1")}));
+    }
+}
+
+// This process holds the lock past the peers' wait: they go on without it once the wait ends.
+TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDoesNotHangTheOthers) {
+    ASSERT_TRUE(SeedLoggedComponent(registry(), ComponentName(0), "C:\\Held\\", "h"));
+    ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(4)));
+    Peers peers;
+    ASSERT_TRUE(peers.Start({"title", "v", "Accounts"}));
+    ASSERT_TRUE(peers.Start({"prune", "C:\\Held\\", ""}));
+    ASSERT_TRUE(peers.AllReady());
+    NamedMutexLock lock;
+    ASSERT_TRUE(lock.Acquire());
+    const DWORD before = GetTickCount();
+    peers.Release();
+    const std::vector<DWORD> results = peers.Finish(kPastTheWaitMs);
+    const DWORD waited = GetTickCount() - before;
+    lock.Release();
+    EXPECT_EQ(results, (std::vector<DWORD>{0, 1}));
+    EXPECT_GE(waited, kSharedStateWaitMs - 1000) << "the peers did not wait for the lock";
+    EXPECT_EQ(StoredTitles(), std::multiset<std::string>{Sz("Accounts")});
+    EXPECT_EQ(StoredCounter(), 3u);
+}
+
+}  // namespace
+}  // namespace instdll::testing
