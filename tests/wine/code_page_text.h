@@ -19,16 +19,7 @@ inline std::string CodePageCharacter() {
     }
 }
 
-// A name made of such characters: under 932 U+8868, U+30BD and U+80FD, each ending in 0x5C.
-inline std::string CodePageWord() {
-    switch (GetACP()) {
-        case 932:
-            return "\x95\x5C\x83\x5C\x94\x5C";
-        case 1251:
-            return "\xCF\xE0\xEF\xEA\xE0";
-        default:
-            return "Zk\xE9";
-    }
-}
+// A name that begins and ends with that character.
+inline std::string CodePageWord() { return CodePageCharacter() + "Zk" + CodePageCharacter(); }
 
 }  // namespace instdll::testing
