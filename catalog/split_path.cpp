@@ -14,12 +14,9 @@ PathParts SplitPath(const std::string& path, const AnsiCodePage& codePage) {
         path.size() >= kDriveLength && path[1] == ':' ? kDriveLength : 0;
     std::size_t fileFrom = examinedFrom;
     for (std::size_t at = examinedFrom; at < path.size();) {
-        if (codePage.IsLeadByte(static_cast<unsigned char>(path[at])) && at + 1 < path.size()) {
-            at += 2;
-            continue;
-        }
-        if (IsSeparator(path[at])) fileFrom = at + 1;
-        ++at;
+        const std::size_t length = CharLengthAt(path, at, codePage);
+        if (length == 1 && IsSeparator(path[at])) fileFrom = at + 1;
+        at += length;
     }
     return {path.substr(0, fileFrom), path.substr(fileFrom)};
 }

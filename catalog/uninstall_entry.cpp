@@ -20,11 +20,18 @@ constexpr int kAfterLogPathAndDelimiterAndBlank = 6;
 
 int ByteLength(const std::string& text) { return static_cast<int>(text.size()); }
 
+// Where the character before `at` starts; one byte back could land on a trail byte.
+int StartOfCharBefore(const std::string& text, int at, const AnsiCodePage& codePage) {
+    if (at <= 0) return at - 1;
+    return static_cast<int>(
+        CharBoundaryAtOrBefore(text, static_cast<std::size_t>(at - 1), codePage));
+}
+
 std::string UninstallArgsBetween(const std::string& command, int logOption, int logExtension,
-                                 int customDllOption) {
+                                 int customDllOption, const AnsiCodePage& codePage) {
     if (customDllOption == kNotFound) return std::string();
-    // The arguments stop before the blank that precedes "-c".
-    const int argumentsEnd = customDllOption - 1;
+    // The arguments stop before the blank (or whatever character) that precedes "-c".
+    const int argumentsEnd = StartOfCharBefore(command, customDllOption, codePage);
     const int argumentsFrom = logExtension != kNotFound
                                   ? logExtension + kAfterLogPathAndDelimiterAndBlank
                                   : logOption + kAfterOptionAndDelimiter;
@@ -54,15 +61,18 @@ UninstallCommandParts ParseUninstallCommand(const std::string& command,
         const int dllEnd = u + ByteLength(kCustomDllName);
         parts.CustomDll = MidBytes(command, dllFrom, dllEnd - dllFrom);
     }
-    parts.UninstallArgs = UninstallArgsBetween(command, f, i, c);
+    parts.UninstallArgs = UninstallArgsBetween(command, f, i, c, codePage);
     return parts;
 }
 
 std::string CatalogKeyOfDisplayName(const std::string& displayName, const AnsiCodePage& codePage) {
     const int w = FindAtCharBoundary(displayName, kVersionText, codePage);
     if (w == kNotFound) return displayName;
-    // The blank or other character after the version goes with it.
-    const int cutLength = ByteLength(kVersionText) + 1;
+    // The blank or other character after the version goes with it, both its bytes if it has two.
+    const int afterVersion = w + ByteLength(kVersionText);
+    const int cutLength = ByteLength(kVersionText) +
+                          static_cast<int>(CharLengthAt(
+                              displayName, static_cast<std::size_t>(afterVersion), codePage));
     return LeftBytes(displayName, w) +
            RightBytes(displayName, ByteLength(displayName) - w - cutLength);
 }

@@ -61,6 +61,16 @@ const CommandCase kCommandCases[] = {
     {932,
      Uninstaller(" -f\"D:\\\x95\\l.isu\" X -c\"D:\\uninst.dll\""),
      {"D:\\", "\x95\\l.isu", "X", "D:\\uninst.dll"}},
+    // The character before "-c" goes whole, even when it has two bytes, the second 0x5C.
+    {932,
+     Uninstaller(" -f\"D:\\l.isu\" X\x95\\-c\"D:\\uninst.dll\""),
+     {"D:\\", "l.isu", "X", "D:\\uninst.dll"}},
+    {1252,
+     Uninstaller(" -f\"D:\\l.isu\" X\x95\\-c\"D:\\uninst.dll\""),
+     {"D:\\", "l.isu", "X\x95", "D:\\uninst.dll"}},
+    {932,
+     Uninstaller(" -f\"D:\\l.isu\" \x95\\-c\"D:\\uninst.dll\""),
+     {"D:\\", "l.isu", "", "D:\\uninst.dll"}},
 };
 
 TEST(ParseUninstallCommand, CutsTheCommandByItsMarkers) {
@@ -93,6 +103,10 @@ const DisplayNameCase kDisplayNameCases[] = {
     // A double-byte character's trail byte never starts the version.
     {932, "Zk:\x81\x37.5 Net", "Zk:\x81\x37.5 Net"},
     {1252, "Zk:\x81\x37.5 Net", "Zk:\x81Net"},
+    // The character after the version goes whole; 0x95 0x5C is one in code page 932.
+    {932, "Zk:Sample 7.5\x95\\Net", "Zk:Sample Net"},
+    {1252, "Zk:Sample 7.5\x95\\Net", "Zk:Sample \\Net"},
+    {932, "Zk:Sample 7.5\x95", "Zk:Sample "},
 };
 
 TEST(CatalogKeyOfDisplayName, CutsTheFirstVersionAndTheCharacterAfterIt) {

@@ -6,18 +6,18 @@
 namespace instdll {
 namespace {
 
-// A backslash that is a character of its own, not the trail byte of a double-byte one.
-bool EndsWithBackslash(const std::string& text, const AnsiCodePage& codePage) {
-    bool lastIsBackslash = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        lastIsBackslash = byte == '\\';
-        if (codePage.IsLeadByte(byte)) {
-            ++i;
-            lastIsBackslash = false;
-        }
-    }
-    return lastIsBackslash;
+// The last character of `text` is the single byte `c`, not the trail byte of a double-byte one.
+bool EndsWithChar(const std::string& text, char c, const AnsiCodePage& codePage) {
+    if (text.empty() || text.back() != c) return false;
+    const std::size_t last = text.size() - 1;
+    return CharBoundaryAtOrBefore(text, last, codePage) == last;
+}
+
+// The folder a path names, spelled without its trailing separators, so that "C:\A\" and
+// "C:\A" compare as the one folder they are.
+std::string WithoutTrailingSeparators(std::string path, const AnsiCodePage& codePage) {
+    while (EndsWithChar(path, '\\', codePage) || EndsWithChar(path, '/', codePage)) path.pop_back();
+    return path;
 }
 
 }  // namespace
@@ -31,12 +31,19 @@ std::string FolderPathFromReply(long long reply, const char* buffer) {
     return {buffer, length};
 }
 
+std::string ProposedPath(const char* buffer, const AnsiCodePage& codePage) {
+    if (buffer == nullptr) return {};
+    // A caller that forgot the terminating zero gets the whole characters that fit with one.
+    const std::string text(buffer, strnlen(buffer, kPathBufferSize));
+    return text.substr(0, CharBoundaryAtOrBefore(text, kPathBufferSize - 1, codePage));
+}
+
 std::string JoinDirectoryListItems(const std::vector<std::string>& items,
                                    const AnsiCodePage& codePage) {
     std::string path;
     for (const auto& item : items) {
         path += item;
-        if (!EndsWithBackslash(path, codePage)) path += '\\';
+        if (!EndsWithChar(path, '\\', codePage)) path += '\\';
     }
     return path;
 }
@@ -48,8 +55,11 @@ bool IsUsableChoice(const std::string& path) {
 SelectionOutcome DecideSelection(bool selectPressed, bool createdProposed,
                                  const std::string& proposed, const std::string& chosen,
                                  const AnsiCodePage& codePage) {
-    if (selectPressed && IsUsableChoice(chosen))
-        return {!codePage.EqualNoCase(proposed, chosen), true, 1};
+    if (selectPressed && IsUsableChoice(chosen)) {
+        const bool sameFolder = codePage.EqualNoCase(WithoutTrailingSeparators(proposed, codePage),
+                                                     WithoutTrailingSeparators(chosen, codePage));
+        return {!sameFolder, true, 1};
+    }
     return {createdProposed, false, 0};
 }
 

@@ -16,6 +16,10 @@ inline constexpr std::size_t kPathBufferSize = 260;
 // takes in every negative failure as well as a path that needs more room.
 std::string FolderPathFromReply(long long reply, const char* buffer);
 
+// The path the caller proposes in its buffer of kPathBufferSize bytes: up to the terminating
+// zero, or, without one, the whole characters that fit in one byte less.
+std::string ProposedPath(const char* buffer, const AnsiCodePage& codePage);
+
 // The old-style dialog's directory list joined into a path: the drive item and one item per
 // directory down to the selected one, each followed by a backslash unless it ends in one.
 std::string JoinDirectoryListItems(const std::vector<std::string>& items,
@@ -30,8 +34,8 @@ struct SelectionOutcome {
 
 // `selectPressed`: the dialog ended with Select; `createdProposed`: this call created the
 // proposed directory. A choice counts only when it is a path that fits the caller's buffer;
-// then the proposed directory goes unless the choice names it (letter case aside). Otherwise
-// only a directory this call created goes.
+// then the proposed directory goes unless the choice names the same folder (letter case and
+// trailing separators aside). Otherwise only a directory this call created goes.
 SelectionOutcome DecideSelection(bool selectPressed, bool createdProposed,
                                  const std::string& proposed, const std::string& chosen,
                                  const AnsiCodePage& codePage);

@@ -59,6 +59,14 @@ struct SelectionCase {
     SelectionOutcome expected;
 };
 
+void ExpectOutcome(const SelectionCase& c, const AnsiCodePage& codePage) {
+    const SelectionOutcome outcome =
+        DecideSelection(c.selectPressed, c.created, c.proposed, c.chosen, codePage);
+    EXPECT_EQ(outcome.removeProposed, c.expected.removeProposed) << c.what;
+    EXPECT_EQ(outcome.copyChoice, c.expected.copyChoice) << c.what;
+    EXPECT_EQ(outcome.result, c.expected.result) << c.what;
+}
+
 TEST(ChooserPaths, SelectionDecidesRemovalCopyAndResult) {
     const HostCodePage cyrillic(1251);
     const std::string longPath(260, 'p');
@@ -73,19 +81,40 @@ TEST(ChooserPaths, SelectionDecidesRemovalCopyAndResult) {
          {false, true, 1}},
         {"another folder, created", true, true, "C:\\App", "D:\\Other", {true, true, 1}},
         {"another folder, existed", true, false, "C:\\App", "D:\\Other", {true, true, 1}},
-        {"trailing backslash differs", true, true, "C:\\App\\", "C:\\App", {true, true, 1}},
+        {"trailing backslash only", true, true, "C:\\App\\", "C:\\App", {false, true, 1}},
+        {"trailing slash, other case", true, true, "c:\\app/", "C:\\App\\", {false, true, 1}},
+        {"drive root", true, false, "C:\\", "C:\\", {false, true, 1}},
+        {"parent of the proposed", true, false, "C:\\App\\", "C:\\", {true, true, 1}},
         {"cancel, created", false, true, "C:\\App", "", {true, false, 0}},
         {"cancel, existed", false, false, "C:\\App", "", {false, false, 0}},
         {"empty choice counts as none", true, true, "C:\\App", "", {true, false, 0}},
         {"choice too long for the buffer", true, false, "C:\\App", longPath, {false, false, 0}},
     };
-    for (const auto& c : cases) {
-        const SelectionOutcome outcome =
-            DecideSelection(c.selectPressed, c.created, c.proposed, c.chosen, cyrillic);
-        EXPECT_EQ(outcome.removeProposed, c.expected.removeProposed) << c.what;
-        EXPECT_EQ(outcome.copyChoice, c.expected.copyChoice) << c.what;
-        EXPECT_EQ(outcome.result, c.expected.result) << c.what;
-    }
+    for (const auto& c : cases) ExpectOutcome(c, cyrillic);
+}
+
+TEST(ChooserPaths, ATrailByteOf0x5CIsNoTrailingSeparator) {
+    // 0x95 0x5C is one character in code page 932; dropping its 0x5C would name another folder.
+    const SelectionCase cases[] = {
+        {"its 0x5C kept", true, true, "C:\\\x95\\", "C:\\\x95", {true, true, 1}},
+        {"same, separator after it", true, true, "C:\\\x95\\\\", "C:\\\x95\\", {false, true, 1}},
+    };
+    for (const auto& c : cases) ExpectOutcome(c, HostCodePage(932));
+}
+
+TEST(ChooserPaths, AProposalWithoutItsZeroIsCutOnACharacterBoundary) {
+    char buffer[kPathBufferSize];
+    std::memset(buffer, 'p', sizeof buffer);
+    // A double-byte character across the 259th and 260th bytes.
+    buffer[258] = '\x95';
+    buffer[259] = '\\';
+    EXPECT_EQ(ProposedPath(buffer, HostCodePage(932)), std::string(258, 'p'));
+    EXPECT_EQ(ProposedPath(buffer, HostCodePage(1252)), std::string(258, 'p') + "\x95");
+    buffer[258] = 'p';
+    buffer[259] = '\0';
+    EXPECT_EQ(ProposedPath(buffer, HostCodePage(932)), std::string(259, 'p'));
+    EXPECT_EQ(ProposedPath("C:\\\x95\\", HostCodePage(932)), "C:\\\x95\\");
+    EXPECT_EQ(ProposedPath(nullptr, HostCodePage(932)), "");
 }
 
 }  // namespace

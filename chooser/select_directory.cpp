@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,8 +44,7 @@ INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
 
 int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module) {
     if (path == nullptr) return 0;
-    // The buffer holds 260 bytes; a caller that forgot the terminating zero is not read past it.
-    const std::string proposed(path, strnlen(path, kPathBufferSize - 1));
+    const std::string proposed = ProposedPath(path, SystemCodePage());
     DirectoryChooserDialog dialog(language, nullptr, module);
     dialog.Parameters().lpstrInitialDir = proposed.c_str();
     const bool created = CreateDirectoryA(proposed.c_str(), nullptr) != FALSE;

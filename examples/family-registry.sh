@@ -7,14 +7,20 @@ windows_path() {
     "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'
 }
 
+# In English whatever the session's locale: `reg` names the default value in the user's language,
+# in the console's code page.
+reg_query() {
+    LC_ALL=C.UTF-8 "$WINE" reg query "$@" 2>/dev/null | tr -d '\r'
+}
+
 family_registry() {
     local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
-    "$WINE" reg query 'HKLM\SOFTWARE\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
-    "$WINE" reg query "$uninstall" 2>/dev/null | tr -d '\r' | grep -i -E '\\(Zk:|OtherApp)' |
+    reg_query 'HKLM\SOFTWARE\Zk' /s | sed '/^$/d' || true
+    reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' |
         while read -r key; do
-            "$WINE" reg query "$key" 2>/dev/null | tr -d '\r' | sed '/^$/d'
+            reg_query "$key" | sed '/^$/d'
         done
-    "$WINE" reg query 'HKCU\Software\Zk' /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+    reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
 }
 
 # One line per value, prefixed by its key, so that a change reads on its own.

@@ -7,10 +7,13 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     nlohmann-json3-dev
     wine64 xvfb imagemagick nsis zip unzip
-    fonts-dejavu-core
+    fonts-dejavu-core locales
     qemu-system-x86 debootstrap e2fsprogs
     osslsigncode openssl
 )
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -19,9 +22,13 @@ for package in "${packages[@]}"; do
 done
 if ((${#missing[@]} > 0)); then
     echo "installing: ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
 fi
+
+# Wine takes the ANSI code page from the locale: the Wine tests run under 1251 and 932.
+for locale in ru_RU.UTF-8 ja_JP.UTF-8; do
+    [ "$(LC_ALL=$locale locale charmap 2>/dev/null)" = UTF-8 ] ||
+        "${sudo_cmd[@]}" localedef -i "${locale%.*}" -f UTF-8 "$locale"
+done

@@ -30,8 +30,11 @@ exec {displayfd}>&-
 export DISPLAY=":$display"
 export WINEPREFIX="$session/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
-# A Western locale (ANSI code page 1252) whatever the caller's, so that runs are alike.
-export LC_ALL=C.UTF-8
+# Wine takes the ANSI code page from the locale: 1251, the family's customers' own, whatever the
+# caller's, so that runs are alike. A missing locale would fall back to 1252 unnoticed.
+export LC_ALL=ru_RU.UTF-8
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] ||
+    { echo "wine-session: the locale $LC_ALL is missing (scripts/install-deps.sh)" >&2; exit 1; }
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINE WINESERVER
 "$WINE" wineboot --init >"$session/wineboot.log" 2>&1 ||

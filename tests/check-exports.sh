@@ -4,7 +4,8 @@
 set -euo pipefail
 dll=$1
 [ -f "$dll" ] || { echo "missing: $dll" >&2; exit 1; }
-dump=$(x86_64-w64-mingw32-objdump -p "$dll")
+# In English whatever the locale: the table headings are what is parsed.
+dump=$(LC_ALL=C x86_64-w64-mingw32-objdump -p "$dll")
 
 expected="1 CheckPrivileges
 2 FindISUInCatalog

@@ -26,13 +26,30 @@ std::string MidBytes(const std::string& text, int position, int count) {
     return text.substr(static_cast<std::size_t>(position), static_cast<std::size_t>(count));
 }
 
+std::size_t CharLengthAt(const std::string& text, std::size_t at, const AnsiCodePage& codePage) {
+    if (at >= text.size()) return 0;
+    const bool doubleByte =
+        codePage.IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size();
+    return doubleByte ? 2 : 1;
+}
+
+std::size_t CharBoundaryAtOrBefore(const std::string& text, std::size_t limit,
+                                   const AnsiCodePage& codePage) {
+    if (limit > text.size()) limit = text.size();
+    std::size_t boundary = 0;
+    while (boundary < limit) {
+        const std::size_t next = boundary + CharLengthAt(text, boundary, codePage);
+        if (next > limit) break;
+        boundary = next;
+    }
+    return boundary;
+}
+
 int FindAtCharBoundary(const std::string& text, const std::string& pattern,
                        const AnsiCodePage& codePage) {
     for (std::size_t at = 0; at + pattern.size() <= text.size();) {
         if (text.compare(at, pattern.size(), pattern) == 0) return static_cast<int>(at);
-        const bool doubleByte =
-            codePage.IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size();
-        at += doubleByte ? 2 : 1;
+        at += CharLengthAt(text, at, codePage);
     }
     return -1;
 }

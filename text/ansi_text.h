@@ -31,6 +31,15 @@ std::string LeftBytes(const std::string& text, int count);
 std::string RightBytes(const std::string& text, int count);
 std::string MidBytes(const std::string& text, int position, int count);
 
+// Bytes taken by the character that starts at `at`: a lead byte goes with the byte after it,
+// unless it is the last byte of the text.
+std::size_t CharLengthAt(const std::string& text, std::size_t at, const AnsiCodePage& codePage);
+
+// The last character boundary at or before byte offset `limit` (the text's end at most). Only a
+// walk from the start tells a trail byte from a single-byte character of the same value.
+std::size_t CharBoundaryAtOrBefore(const std::string& text, std::size_t limit,
+                                   const AnsiCodePage& codePage);
+
 // Byte offset of the first exact occurrence of `pattern` that starts on a character boundary,
 // or -1.
 int FindAtCharBoundary(const std::string& text, const std::string& pattern,

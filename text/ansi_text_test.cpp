@@ -59,6 +59,21 @@ TEST(AnsiText, LeadByteAtTheVeryEndIsStillSearched) {
     EXPECT_EQ(FindAtCharBoundary("ab\x83", "\x83", HostCodePage(932)), 2);
 }
 
+TEST(AnsiText, CharacterBoundariesNeverFallInsideADoubleByteCharacter) {
+    // In code page 932: "a", then 0x95 0x5C, then a lone lead byte at the very end.
+    const std::string text = "a\x95\\\x95";
+    const HostCodePage japanese(932);
+    const struct {
+        std::size_t limit, boundary;
+    } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 4}, {99, 4}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CharBoundaryAtOrBefore(text, c.limit, japanese), c.boundary) << c.limit;
+    EXPECT_EQ(CharBoundaryAtOrBefore(text, 2, HostCodePage(1252)), 2u);
+    EXPECT_EQ(CharLengthAt(text, 1, japanese), 2u);
+    EXPECT_EQ(CharLengthAt(text, 3, japanese), 1u);
+    EXPECT_EQ(CharLengthAt(text, 4, japanese), 0u);
+}
+
 struct CompareCase {
     unsigned codePage;
     const char* a;

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "registry/registry_key.h"
 #include "registry/registry_paths.h"
 
@@ -34,11 +38,25 @@ inline std::string ProductComponentPath(const std::string& subkey) {
     return std::string(kProductKeyPath) + "\\" + subkey;
 }
 
+// The backslash before the path's last key name. Under a double-byte ANSI code page the second
+// byte of a character in that name may be 0x5C too.
+inline std::size_t LastKeySeparator(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        if (path[at] == '\\') last = at;
+#ifdef _WIN32
+        else if (IsDBCSLeadByte(static_cast<BYTE>(path[at])))
+            ++at;
+#endif
+    }
+    return last;
+}
+
 // Windows converts an ANSI path through a buffer of MAX_PATH characters, so a path that ends in
 // a subkey name of 255 characters is reached through its parent.
 template <typename Reach>
 RegistryKey ReachMachineKey(RegistryAccess& registry, const std::string& path, Reach reach) {
-    const std::size_t cut = path.rfind('\\');
+    const std::size_t cut = LastKeySeparator(path);
     RegistryKey parent(registry);
     if (cut != std::string::npos) parent = reach(kHkeyLocalMachine, path.substr(0, cut));
     if (cut != std::string::npos && !parent.is_open()) return parent;

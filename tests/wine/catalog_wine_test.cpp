@@ -10,6 +10,7 @@
 #include "gtest/gtest.h"
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/registry_snapshot.h"
 
@@ -327,6 +328,30 @@ TEST_F(CatalogWineTest, AReloadedCatalogueHoldsWhatTheRegistryHoldsAgain) {
     SeedLogged("Zk:Gone", "C:\\G\\", "g");
     ASSERT_EQ(dll().InitV7Info(), 1);
     EXPECT_EQ(Find("C:\\G\\"), "l.isu");
+}
+
+// Under 932 every character here ends in 0x5C: the byte cuts must keep such characters whole.
+TEST_F(CatalogWineTest, TextInTheCodePageIsCutOnWholeCharacters) {
+    const std::string ch = CodePageCharacter();
+    const std::string dir = "C:\\" + CodePageWord() + "\\";
+    // The version and the character after it leave the display name: the product subkey meets it.
+    SeedUninstallValue("Zk:A", kDisplayNameValue, kRegSz,
+                       TextBytes("Zk:" + ch + " 7.5" + ch + "Net"));
+    SeedUninstallValue("Zk:A", kUninstallStringValue, kRegSz,
+                       TextBytes(UninstallCommand(dir, ch + ".isu", "a" + ch)));
+    ASSERT_TRUE(SeedProductComponent(registry(), "Zk:" + ch + " Net", "F", dir + "a.exe"));
+    // No blank before "-c": the character in its place goes, whole.
+    SeedUninstallValue("Zk:B", kDisplayNameValue, kRegSz, TextBytes("Zk:" + ch + "B"));
+    SeedUninstallValue("Zk:B", kUninstallStringValue, kRegSz,
+                       TextBytes(std::string(kFamilyUninstaller) + " -f\"" + dir + "b.isu\" b" +
+                                 ch + "-c\"" + dir + "uninst.dll\""));
+    ASSERT_EQ(dll().InitV7Info(), 1);
+    EXPECT_EQ(Find(dir.c_str()), ch + ".isu");
+    EXPECT_EQ(dll().RemoveAllInCatExcept(dir.c_str(), "b"), 1);
+    EXPECT_FALSE(UninstallEntryExists("Zk:A"));
+    EXPECT_FALSE(ProductComponentExists("Zk:" + ch + " Net")) << "the display name was cut apart";
+    EXPECT_TRUE(UninstallEntryExists("Zk:B")) << "the arguments were cut apart";
+    EXPECT_EQ(Find(dir.c_str()), "b.isu");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/live_chooser.h"
 #include "tests/wine/loaded_library.h"
 
@@ -90,7 +91,9 @@ protected:
         ASSERT_TRUE(dll_.ResolveAll(&missing_)) << missing_;
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
-        base_ = std::string(temp) + "instdll-chooser-" + std::to_string(GetCurrentProcessId());
+        // Named in the session's code page, so that every path the chooser handles holds it.
+        base_ = std::string(temp) + "instdll-chooser-" + CodePageWord() + "-" +
+                std::to_string(GetCurrentProcessId());
         RemoveTree(base_);
         ASSERT_TRUE(CreateDirectoryA(base_.c_str(), nullptr));
         // The setup program's own working directory, which the chooser must not move.
@@ -131,8 +134,8 @@ struct LanguageCase {
 };
 
 TEST_F(ChooserTest, EachExportSpeaksItsLanguageAndTakesOverTheFileNameRow) {
-    // Run under any ANSI code page but 1251, these texts only survive if they never pass it.
-    ASSERT_NE(GetACP(), 1251u) << "the session must not run under the Cyrillic code page";
+    // Under 932, which lacks the Ukrainian letters, these texts only survive if they never pass
+    // the ANSI code page.
     const LanguageCase languages[] = {
         {"SelectCatalog", &InstDllExports::SelectCatalog, L"Выбор каталога", L"&Папка:", L"Выбрать",
          L"Отмена", L"Выбранный каталог:"},
@@ -216,13 +219,30 @@ TEST_F(ChooserTest, SelectIsRefusedWhileTheFolderHasNoPath) {
     EXPECT_TRUE(Exists(proposed));
 }
 
+TEST_F(ChooserTest, AFolderProposedWithItsTrailingBackslashStaysWhenChosenAtOnce) {
+    const std::string parent = "C:\\zkt";
+    const std::string folder = parent + "\\keep";
+    RemoveTree(parent);
+    ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    // With its trailing backslash, as the catalogue's functions take a directory.
+    PathBuffer buffer(folder + "\\");
+    const int result = Run(exports().SelectCatalogEng, buffer, [&](LiveChooser& chooser) {
+        EXPECT_TRUE(chooser.WaitForShownFolder(folder)) << chooser.ShownFolder();
+        chooser.Click(kSelect);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(buffer.WrittenWithin(folder)) << buffer.text();
+    EXPECT_TRUE(Exists(folder)) << "the folder just chosen was removed";
+    RemoveTree(parent);
+}
+
 enum class Before { Missing, Empty, HoldsAFile, ParentMissing };
 enum class UserDoes { SelectProposed, SelectOther, Cancel, CloseBox };
 
 struct ProposalCase {
     const char* what;
-    const char* directory;  // on disk, under the test's base directory
-    const char* proposed;   // as the caller writes it
+    std::string directory;  // on disk, under the test's base directory
+    std::string proposed;   // as the caller writes it
     Before before;
     UserDoes user;
     int result;
@@ -230,6 +250,7 @@ struct ProposalCase {
 };
 
 TEST_F(ChooserTest, ProposedDirectoryIsCreatedAndRemovedOnlyWhenItShouldBe) {
+    const std::string word = CodePageWord();
     const ProposalCase cases[] = {
         {"created, then cancelled", "New", "New", Before::Missing, UserDoes::Cancel, 0, false},
         {"created, then closed", "New", "New", Before::Missing, UserDoes::CloseBox, 0, false},
@@ -243,9 +264,14 @@ TEST_F(ChooserTest, ProposedDirectoryIsCreatedAndRemovedOnlyWhenItShouldBe) {
          UserDoes::Cancel, 0, false},
         {"letter case differs only", "CaseDir", "CASEDIR", Before::Empty, UserDoes::SelectProposed,
          1, true},
-        // The texts differ by the backslash, so the directory goes although it was chosen.
         {"trailing backslash", "Trail", "Trail\\", Before::Missing, UserDoes::SelectProposed, 1,
-         false},
+         true},
+        {"named in the code page, chosen", word, word, Before::Missing, UserDoes::SelectProposed, 1,
+         true},
+        {"named in the code page, backslash, chosen", word, word + "\\", Before::Missing,
+         UserDoes::SelectProposed, 1, true},
+        {"named in the code page, another chosen", word, word, Before::Missing,
+         UserDoes::SelectOther, 1, false},
     };
     const std::string other = Make("Other");
     for (const auto& c : cases) {

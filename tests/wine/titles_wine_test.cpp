@@ -7,6 +7,7 @@
 #include "registry/registry_paths.h"
 #include "registry/win32_registry.h"
 #include "tests/common/title_list.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/registry_snapshot.h"
 
@@ -47,6 +48,7 @@ struct WineTitleCase {
 TEST_F(TitlesWineTest, StoresTheFirstFreeFormByteForByte) {
     const std::string longName(300, 'N');
     const std::string longData = Sz("Accounts") + Sz(std::string(400, 'x'));
+    const std::string word = CodePageWord();
     const WineTitleCase cases[] = {
         {"free", {}, "Accounts", Sz("Accounts")},
         {"taken", {{"a", kRegSz, Sz("Accounts")}}, "Accounts", Sz("Accounts #1")},
@@ -61,6 +63,7 @@ TEST_F(TitlesWineTest, StoresTheFirstFreeFormByteForByte) {
         {"only numbered taken", {{"a", kRegSz, Sz("Accounts #1")}}, "Accounts", Sz("Accounts")},
         {"name is no conflict", {{"Accounts", kRegSz, Sz("x")}}, "Accounts", Sz("Accounts")},
         {"case counts", {{"a", kRegSz, Sz("accounts")}}, "Accounts", Sz("Accounts")},
+        {"the code page's own characters taken", {{"a", kRegSz, Sz(word)}}, word, Sz(word + " #1")},
         {"empty title taken", {{"a", kRegSz, Sz("")}}, "", Sz(" #1")},
         {"binary without zero", {{"a", kRegBinary, "Accounts"}}, "Accounts", Sz("Accounts #1")},
         {"data over 256 bytes", {{"a", kRegSz, longData}}, "Accounts", Sz("Accounts")},
