@@ -23,9 +23,10 @@ if [ -n "$("$prefix-objdump" -h "$binary" | grep -E ' \.debug_' || true)" ]; the
 fi
 
 # .gnu_debuglink: the file name, zero-padded to four bytes, then the CRC-32 little-endian.
-section=$(mktemp)
-trap 'rm -f "$section"' EXIT
-"$prefix-objcopy" -O binary --only-section=.gnu_debuglink "$binary" "$section"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+section=$scratch/debuglink
+"$prefix-objcopy" --dump-section .gnu_debuglink="$section" "$binary" "$scratch/copy" 2>/dev/null || true
 [ -s "$section" ] || { echo "$binary has no debug link" >&2; exit 1; }
 name=$(head -c -4 "$section" | tr -d '\0')
 crc=$(tail -c 4 "$section" | od -An -tx1 | tr -d ' \n')
@@ -38,9 +39,9 @@ fi
 
 # The 32-bit symbols carry a leading underscore and, for __stdcall, an @ and the argument bytes.
 address=$("$prefix-nm" "$debug" |
-    awk -v f="$function" '{ s = $3; sub(/@[0-9]+$/, "", s) } s == f || s == "_" f { print $1; exit }')
+    awk -v f="$function" '{ s = $3; sub(/@[0-9]+$/, "", s) } (s == f || s == "_" f) && !found { print $1; found = 1 }')
 [ -n "$address" ] || { echo "$debug has no symbol $function" >&2; exit 1; }
-answer=$("$prefix-addr2line" -f -C -e "$debug" "0x$address" | tr '\n' ' ')
+answer=$("$prefix-addr2line" -f -C -e "$debug" "0x$address" | tr '\n' ' ' | sed 's/^\([^ @]*\)@[0-9]* /\1 /')
 case $answer in
     "$function "*"/$source:"[0-9]*) echo "$binary: 0x$address is $answer" ;;
     *) echo "$debug turns 0x$address ($function) into '$answer', expected $function in $source" >&2
