@@ -85,7 +85,7 @@ TEST(Prune, CountsOnlyTheComponentsWhoseKeysItDeleted) {
     const auto converter = MakeCodePageConverter(1251);
     const HostCodePage codePage(1251);
     MemoryRegistry registry;
-    Import(registry, *converter,
+    Import(registry, *converter, codePage,
            "Windows Registry Editor Version 5.00\n" + std::string(kProduct) +
                "Components]\n@=dword:00000005\n" +
                UninstallEntry("Zk:Stuck", "Zk:Stuck", "C:\\\\A", "S") + kUninstall +

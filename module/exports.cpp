@@ -8,7 +8,7 @@
 #include "chooser/select_directory.h"
 #include "module/export_boundary.h"
 #include "module/module_state.h"
-#include "module/runtime_thread_record.h"
+#include "module/runtime_semaphores.h"
 #include "registry/win32_registry.h"
 #include "stamping/user_params.h"
 #include "utilities/small_utilities.h"
@@ -85,7 +85,7 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(module);
     // At process exit other threads are gone, perhaps holding the runtime's locks: leave it be.
     const bool freedByCaller = reserved == nullptr;
-    if (reason == DLL_PROCESS_DETACH && freedByCaller) ReleaseRuntimeThreadRecord(module);
+    if (reason == DLL_PROCESS_DETACH && freedByCaller) CloseRuntimeSemaphores();
     return TRUE;
 }
 

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+    g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
     nlohmann-json3-dev
     wine64 xvfb imagemagick nsis zip unzip

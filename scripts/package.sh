@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the release zip: both DLLs, the header, both import libraries, the README and the
-# documents an integrator needs (every one under docs/ but the developers' own).
+# Makes the release zip: both DLLs with their import libraries, both instdll-inspect.exe, the
+# header, the README, the documents an integrator needs (every one under docs/ but the
+# developers' own) and every shipped binary's debug file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,11 +11,15 @@ stage=$(mktemp -d /tmp/instdll-package.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 root="$stage/InstDLL-$version"
 mkdir -p "$root/include"
+# The debug files stay apart from what an integrator redistributes (docs/debugging.md).
 for arch in win32:x86 win64:x64; do
     preset=${arch%%:*}
     folder="$root/${arch##*:}"
-    mkdir -p "$folder"
-    cp "build/$preset/bin/InstDLL.dll" "build/$preset/libInstDLL.dll.a" "build/$preset/InstDLL.lib" "$folder/"
+    debug="$root/debug/${arch##*:}"
+    mkdir -p "$folder" "$debug"
+    cp "build/$preset/bin/InstDLL.dll" "build/$preset/libInstDLL.dll.a" "build/$preset/InstDLL.lib" \
+        "build/$preset/bin/instdll-inspect.exe" "$folder/"
+    cp "build/$preset/bin/InstDLL.dll.debug" "build/$preset/bin/instdll-inspect.exe.debug" "$debug/"
 done
 cp include/InstDLL.h "$root/include/"
 cp README.md "$root/"

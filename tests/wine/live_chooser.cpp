@@ -4,7 +4,6 @@
 #include <dlgs.h>
 
 #include <atomic>
-#include <thread>
 
 #include "gtest/gtest.h"
 
@@ -159,11 +158,15 @@ bool LiveChooser::WaitUntilGone(DWORD timeoutMs) const {
     return WaitFor([&] { return !IsWindow(dialog_); }, timeoutMs);
 }
 
-int RunWithChooser(const std::function<int()>& call,
-                   const std::function<void(LiveChooser&)>& drive) {
-    const DWORD callingThread = GetCurrentThreadId();
+namespace {
+
+// What the driving thread needs; it lives on the calling thread's stack until the join.
+struct ChooserDriver {
+    DWORD callingThread;
+    const std::function<void(LiveChooser&)>& drive;
     std::atomic<bool> running{true};
-    std::thread driver([&] {
+
+    void Run() {
         LiveChooser chooser;
         if (!chooser.Attach(callingThread, [&] { return running.load(); })) {
             ADD_FAILURE() << (running ? "no chooser appeared" : "the call showed no chooser");
@@ -175,10 +178,28 @@ int RunWithChooser(const std::function<int()>& call,
         if (chooser.WaitUntilGone()) return;
         ADD_FAILURE() << "the chooser ignored its close box; ending its modal loop";
         PostThreadMessageA(callingThread, WM_QUIT, 0, 0);
-    });
+    }
+
+    static DWORD WINAPI Start(void* self) {
+        static_cast<ChooserDriver*>(self)->Run();
+        return 0;
+    }
+};
+
+}  // namespace
+
+int RunWithChooser(const std::function<int()>& call,
+                   const std::function<void(LiveChooser&)>& drive) {
+    ChooserDriver driver{GetCurrentThreadId(), drive};
+    const HANDLE thread = CreateThread(nullptr, 0, &ChooserDriver::Start, &driver, 0, nullptr);
+    if (thread == nullptr) {
+        ADD_FAILURE() << "CreateThread failed: " << GetLastError();
+        return -1;
+    }
     const int result = call();
-    running = false;
-    driver.join();
+    driver.running = false;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
     return result;
 }
 
