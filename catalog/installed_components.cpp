@@ -36,17 +36,22 @@ int InstalledComponents::InitV7Info() {
     return productKey_.is_open() || uninstallRootKey_.is_open() ? 1 : 0;
 }
 
+ComponentCatalog::Entries::const_iterator InstalledComponents::FirstLoggedIn(
+    const char* directory) const {
+    const std::string wanted = ArgumentText(directory);
+    for (auto it = catalog_.begin(); it != catalog_.end(); ++it) {
+        if (LogsIn(it->second, wanted, codePage_)) return it;
+    }
+    return catalog_.end();
+}
+
 int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileName) {
     if (logFileName == nullptr) return 0;
     // Cleared first, so that a call that ends early on any path leaves "".
     logFileName[0] = '\0';
-    const std::string wanted = ArgumentText(directory);
-    for (const auto& [key, record] : catalog_) {
-        if (LogsIn(record, wanted, codePage_)) {
-            return CopyToBuffer(record.LogFile, logFileName, kLogFileNameCapacity) ? 1 : 0;
-        }
-    }
-    return 0;
+    const auto found = FirstLoggedIn(directory);
+    if (found == catalog_.end()) return 0;
+    return CopyToBuffer(found->second.LogFile, logFileName, kLogFileNameCapacity) ? 1 : 0;
 }
 
 int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {

@@ -19,6 +19,8 @@ public:
     int RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep);
 
     const ComponentCatalog& catalog() const { return catalog_; }
+    // The entry FindISUInCatalog names for `directory`: the first in key order logged there.
+    ComponentCatalog::Entries::const_iterator FirstLoggedIn(const char* directory) const;
     // Told what the next scans skip; null for none.
     void ObserveScans(ScanObserver* observer) { observer_ = observer; }
 

@@ -43,7 +43,8 @@ INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
 
 }  // namespace
 
-int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module) {
+int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module,
+                    ProposedDirectoryFate* fate) {
     if (path == nullptr) return 0;
     // The buffer holds 260 bytes; a caller that forgot the terminating zero is not read past it.
     const std::string proposed(path, strnlen(path, kPathBufferSize - 1));
@@ -54,7 +55,8 @@ int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& m
 
     const SelectionOutcome outcome =
         DecideSelection(result == 1, created, proposed, dialog.SelectedPath(), SystemCodePage());
-    if (outcome.removeProposed) RemoveDirectoryA(proposed.c_str());
+    const bool removed = outcome.removeProposed && RemoveDirectoryA(proposed.c_str()) != FALSE;
+    if (fate != nullptr) *fate = {created, removed};
     if (outcome.copyChoice) CopyToBuffer(dialog.SelectedPath(), path, kPathBufferSize);
     return outcome.result;
 }

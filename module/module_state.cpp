@@ -7,7 +7,9 @@
 namespace instdll {
 
 ModuleState::ModuleState()
-    : chooserMask(kChooserMask), components(SystemRegistry(), SystemCodePage()) {}
+    : chooserMask(kChooserMask),
+      registry(SystemRegistry()),
+      components(registry, SystemCodePage()) {}
 
 namespace {
 ModuleState state;
