@@ -14,6 +14,7 @@
 #include "log/catalog_log.h"
 #include "log/export_log.h"
 #include "log/registry_text.h"
+#include "log/stamp_log.h"
 #include "module/export_boundary.h"
 #include "module/module_state.h"
 #include "module/runtime_thread_record.h"
@@ -198,8 +199,9 @@ int __stdcall SelectCatalogUkr(char* path) {
 int __stdcall WriteUserParams(const char* targetFile, const char* first, const char* second) {
     ExportLog log("WriteUserParams");
     LogArguments(log, {{"targetFile", targetFile}, {"first", first}, {"second", second}});
+    StampLog steps(log.get());
     return log.Result(AtExportBoundary(0, [&] {
-        StampUserParams(targetFile, first, second);
+        StampUserParams(targetFile, first, second, log.get() != nullptr ? &steps : nullptr);
         return 0;
     }));
 }

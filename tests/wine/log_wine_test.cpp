@@ -212,6 +212,33 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
     }
 }
 
+TEST_F(LogWineTest, StampRecordsEachStep) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string source(self);
+    source = source.substr(0, source.find_last_of('\\') + 1) + "instdll_stamp_target.exe";
+    const std::string target = TempPath("instdll-log-target") + ".exe";
+    ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
+    {
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(exports().WriteUserParams(target.c_str(), "one", "two"), 0);
+    }
+    DeleteFileA(target.c_str());
+    const std::vector<std::string> records = Records(logPath);
+    std::vector<std::string> steps;
+    for (const std::string& record : records) {
+        if (record.find(": done") != std::string::npos) steps.push_back(record);
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         "WriteUserParams: open the target: done",
+                         "WriteUserParams: copy its sections: done",
+                         "WriteUserParams: stamp the copy: done",
+                         "WriteUserParams: verify the stamped resources: done",
+                         "WriteUserParams: append and check the overlay: done",
+                         "WriteUserParams: replace the target with the copy: done",
+                     }));
+}
+
 // The .reg lines between a deleted key's path and "deleted": what support would import.
 std::string RegFileOf(const std::vector<std::string>& records, const std::string& keyPath) {
     const std::string head = "RemoveAllInCatExcept: ";
