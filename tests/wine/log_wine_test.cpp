@@ -125,7 +125,7 @@ protected:
         const int init = exports().InitV7Info();
         const int found = exports().FindISUInCatalog(kSuite, logFile);
         const int pruned = exports().RemoveAllInCatExcept(kSuite, "/a");
-        return std::to_string(init) + found + logFile + std::to_string(pruned);
+        return std::to_string(init) + std::to_string(found) + logFile + std::to_string(pruned);
     }
 
     std::string logPath;
@@ -140,7 +140,7 @@ TEST_F(LogWineTest, CatalogueCallsRecordWhatTheyFoundDeletedAndCounted) {
         R"(entry "Zk:B Net": log directory "C:\\Suite\\", log file "l.isu", arguments "/b")";
     const std::string bPath = "[HKEY_LOCAL_MACHINE\\" + UninstallEntryPath("Zk:B") + "]";
     for (
-        const std::string& expected : {
+        const std::string& expected : std::vector<std::string>{
             std::string("InitV7Info: called"),
             std::string(
                 R"(InitV7Info: passed over uninstall root subkey "Zk:Broken": lacks UninstallString)"),
@@ -191,7 +191,7 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
     const std::vector<std::string> records = Records(logPath);
     const std::string titles = "[HKEY_CURRENT_USER\\" + std::string(kTitlesPath) + "]";
     for (
-        const std::string& expected : {
+        const std::string& expected : std::vector<std::string>{
             std::string(R"(RegDBAddToTitles: called with valueName "v", title "Zk Title")"),
             "RegDBAddToTitles: wrote " + titles + R"( "v"="Zk Title" over "v" absent)",
             std::string("RegDBAddToTitles: nothing stored: the value name exists already"),
