@@ -7,6 +7,8 @@ namespace {
 
 // Longer paths leave the log off rather than make the buffer grow.
 constexpr DWORD kLongestLogPath = 1024;
+// The high half of the offset of the byte that writers lock: 2^62, beyond any real log.
+constexpr DWORD kWriterLockOffsetHigh = 0x40000000;
 // ANSI bytes converted at once; a chunk never ends inside a double-byte character.
 constexpr int kChunk = 128;
 
@@ -87,9 +89,18 @@ LogFile::~LogFile() {
     if (is_open()) CloseHandle(handle_);
 }
 
+// Appending alone is atomic on Windows but not under Wine, where two processes can both write
+// at what each found to be the end. A lock on one byte far past any log's end orders the writers
+// without keeping readers out of the text.
 void LogFile::Append(const char* line, std::size_t size) noexcept {
+    OVERLAPPED lock{};
+    lock.OffsetHigh = kWriterLockOffsetHigh;
+    const bool locked = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
+    OVERLAPPED atEnd{};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
     DWORD written = 0;
-    WriteFile(handle_, line, static_cast<DWORD>(size), &written, nullptr);
+    WriteFile(handle_, line, static_cast<DWORD>(size), &written, &atEnd);
+    if (locked) UnlockFileEx(handle_, 0, 1, 0, &lock);
 }
 
 void SystemAnsiToUtf8::Convert(std::string_view ansi, LogRecord& record) const noexcept {

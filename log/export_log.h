@@ -12,8 +12,8 @@ namespace instdll {
 // log on after loading the library.
 inline constexpr wchar_t kLogVariable[] = L"INSTDLL_LOG";
 
-// The file named by the variable, opened for appending only: each line goes to its end in one
-// write, whole, however many processes share the file. Closed when the call ends.
+// The file named by the variable: each line goes to its end in one write, whole, however many
+// processes share the file. Closed when the call ends.
 class LogFile final : public LogSink {
 public:
     LogFile() noexcept;
