@@ -1,5 +1,7 @@
 #include "log/logging_registry.h"
 
+#include <cstring>
+
 #include "log/registry_text.h"
 #include "registry/registry_key.h"
 #include "registry/root_names.h"
@@ -38,15 +40,16 @@ void LoggingRegistry::AppendPath(LogRecord& record, RegHandle key, const char* s
 long LoggingRegistry::Opened(long result, RegHandle key, const char* subKey,
                              const RegHandle* opened) {
     if (result != kErrorSuccess || opened == nullptr || *opened == key) return result;
-    if (*RootName(key) == '\0') return result;
+    const std::string_view root = RootName(key);
+    const std::string_view sub = NameText(subKey);
+    if (root.empty() || root.size() + 1 + sub.size() >= kLongestNamedPath) return result;
     for (NamedKey& slot : named_) {
         if (slot.handle != 0) continue;
-        try {
-            slot.path = std::string(RootName(key)) + "\\" + std::string(NameText(subKey));
-            slot.handle = *opened;
-        } catch (...) {
-            // Unnamed, the key shows as "?" in the log; the open itself stands.
-        }
+        slot.handle = *opened;
+        std::memcpy(slot.path, root.data(), root.size());
+        slot.path[root.size()] = '\\';
+        std::memcpy(slot.path + root.size() + 1, sub.data(), sub.size());
+        slot.path[root.size() + 1 + sub.size()] = '\0';
         break;
     }
     return result;
@@ -71,7 +74,7 @@ long LoggingRegistry::RegCreateKeyA(RegHandle key, const char* subKey, RegHandle
 
 long LoggingRegistry::RegCloseKey(RegHandle key) {
     for (NamedKey& slot : named_) {
-        if (slot.handle == key) slot = NamedKey();
+        if (slot.handle == key) slot.handle = 0;
     }
     return inner().RegCloseKey(key);
 }
@@ -80,16 +83,12 @@ long LoggingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::
                                      const std::uint8_t* data, std::uint32_t dataSize) {
     if (log_ == nullptr) return inner().RegSetValueExA(key, valueName, type, data, dataSize);
     LogRecord record(log_);
-    try {
-        record.Text("wrote ");
-        AppendPath(record, key, nullptr);
-        record.Text(" ");
-        AppendRegValue(record, NameText(valueName), type, data, data == nullptr ? 0 : dataSize);
-        record.Text(" over ");
-        AppendValueOf(record, inner(), key, NameText(valueName));
-    } catch (...) {
-        record.Text(" (log incomplete)");
-    }
+    record.Text("wrote ");
+    AppendPath(record, key, nullptr);
+    record.Text(" ");
+    AppendRegValue(record, NameText(valueName), type, data, data == nullptr ? 0 : dataSize);
+    record.Text(" over ");
+    AppendValueOf(record, inner(), key, valueName);
     const long result = inner().RegSetValueExA(key, valueName, type, data, dataSize);
     if (result == kErrorSuccess) {
         ++valuesWritten_;
@@ -107,11 +106,9 @@ long LoggingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
         LogRecord header(log_);
         AppendPath(header, key, subKey);
     }
-    try {
-        RegistryKey doomed = OpenKey(inner(), key, std::string(NameText(subKey)).c_str());
+    {
+        RegistryKey doomed = OpenKey(inner(), key, subKey == nullptr ? "" : subKey);
         if (doomed.is_open()) values = LogValuesOf(*log_, inner(), doomed.get());
-    } catch (...) {
-        LogRecord(log_).Text("(values not logged: out of memory)");
     }
     const long result = inner().RegDeleteKeyA(key, subKey);
     LogRecord record(log_);
@@ -127,14 +124,10 @@ long LoggingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
 long LoggingRegistry::RegDeleteValueA(RegHandle key, const char* valueName) {
     if (log_ == nullptr) return inner().RegDeleteValueA(key, valueName);
     LogRecord record(log_);
-    try {
-        record.Text("delete value ");
-        AppendPath(record, key, nullptr);
-        record.Text(" ");
-        AppendValueOf(record, inner(), key, NameText(valueName));
-    } catch (...) {
-        record.Text(" (log incomplete)");
-    }
+    record.Text("delete value ");
+    AppendPath(record, key, nullptr);
+    record.Text(" ");
+    AppendValueOf(record, inner(), key, valueName);
     const long result = inner().RegDeleteValueA(key, valueName);
     if (result == kErrorSuccess) {
         record.Text(": deleted");

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <string>
 
 #include "log/call_log.h"
 #include "registry/forwarding_registry.h"
@@ -11,7 +10,7 @@ namespace instdll {
 // Passes every call to the registry underneath and, while a call's log is attached, writes down
 // each key deleted with the values it held, each value written or deleted with its data before,
 // and each of these that failed with its error. What it reads for the log goes straight to the
-// registry underneath; a failure of the log never reaches the caller.
+// registry underneath; it throws nothing, so a failure of the log never reaches the caller.
 class LoggingRegistry final : public ForwardingRegistry {
 public:
     using ForwardingRegistry::ForwardingRegistry;
@@ -42,11 +41,13 @@ private:
     // Keys opened straight under a root, named whether or not a log is attached: the pruning
     // deletes under keys that an earlier call opened. Subkeys the scans open are not named, so
     // that the scans cost what they cost unlogged; the slots bound what is kept.
+    static constexpr std::size_t kNamedKeys = 8;
+    // A longer path leaves its key unnamed.
+    static constexpr std::size_t kLongestNamedPath = 320;
     struct NamedKey {
         RegHandle handle = 0;
-        std::string path;
+        char path[kLongestNamedPath] = {};
     };
-    static constexpr std::size_t kNamedKeys = 8;
 
     long Opened(long result, RegHandle key, const char* subKey, const RegHandle* opened);
     const NamedKey* Named(RegHandle key) const;

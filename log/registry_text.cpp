@@ -1,7 +1,7 @@
 #include "log/registry_text.h"
 
-#include <string>
-#include <vector>
+#include <memory>
+#include <new>
 
 namespace instdll {
 namespace {
@@ -58,18 +58,17 @@ void AppendRegValue(LogRecord& record, std::string_view name, std::uint32_t type
     }
 }
 
-void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key,
-                   std::string_view name) {
-    const std::string valueName(name);
+void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key, const char* name) {
+    const std::string_view shownName = name == nullptr ? std::string_view() : name;
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    if (registry.RegQueryValueExA(key, valueName.c_str(), &type, nullptr, &size) != kErrorSuccess) {
-        AppendName(record, name);
+    if (registry.RegQueryValueExA(key, name, &type, nullptr, &size) != kErrorSuccess) {
+        AppendName(record, shownName);
         record.Text(" absent");
         return;
     }
     if (size > kLoggedDataLimit) {
-        AppendName(record, name);
+        AppendName(record, shownName);
         record.Text(" holds ")
             .Number(size)
             .Text(" bytes of type ")
@@ -77,27 +76,29 @@ void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key,
             .Text(", too many to log");
         return;
     }
-    std::vector<std::uint8_t> data(size);
-    if (registry.RegQueryValueExA(key, valueName.c_str(), &type, data.data(), &size) !=
-        kErrorSuccess) {
-        AppendName(record, name);
+    // One byte more than needed, so that an empty value has a buffer too.
+    const std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size + 1]);
+    if (data == nullptr ||
+        registry.RegQueryValueExA(key, name, &type, data.get(), &size) != kErrorSuccess) {
+        AppendName(record, shownName);
         record.Text(" unread");
         return;
     }
-    AppendRegValue(record, name, type, data.data(), size);
+    AppendRegValue(record, shownName, type, data.get(), size);
 }
 
 int LogValuesOf(CallLog& log, RegistryAccess& registry, RegHandle key) {
-    std::vector<char> name(kLongestValueName);
+    const std::unique_ptr<char[]> name(new (std::nothrow) char[kLongestValueName]);
+    if (name == nullptr) return 0;
     int count = 0;
     for (std::uint32_t index = 0;; ++index) {
         std::uint32_t nameSize = kLongestValueName;
-        if (registry.RegEnumValueA(key, index, name.data(), &nameSize, nullptr, nullptr, nullptr) !=
+        if (registry.RegEnumValueA(key, index, name.get(), &nameSize, nullptr, nullptr, nullptr) !=
             kErrorSuccess) {
             return count;
         }
         LogRecord record(&log);
-        AppendValueOf(record, registry, key, std::string_view(name.data(), nameSize));
+        AppendValueOf(record, registry, key, name.get());
         ++count;
     }
 }

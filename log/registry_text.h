@@ -17,10 +17,10 @@ void AppendRegValue(LogRecord& record, std::string_view name, std::uint32_t type
                     const std::uint8_t* data, std::size_t size);
 
 // The value `name` of `key` as AppendRegValue writes it, or that it is absent or too long.
-void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key,
-                   std::string_view name);
+void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key, const char* name);
 
-// One record per value of `key`, in the registry's order. Returns how many there were.
+// One record per value of `key`, in the registry's order. Returns how many there were. Memory
+// for the log that cannot be had leaves a value, or all of them, unlogged: never an exception.
 int LogValuesOf(CallLog& log, RegistryAccess& registry, RegHandle key);
 
 }  // namespace instdll

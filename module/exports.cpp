@@ -170,12 +170,12 @@ int __stdcall RegDBDeleteValue(const char* subKey, const char* valueName) {
 int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
     ExportLog log("RemoveAllInCatExcept");
     LogArguments(log, {{"directory", directory}, {"argumentsToKeep", argumentsToKeep}});
-    ForLog(log, [&] {
+    if (log.get() != nullptr) {
         LogRecord record = log.Record();
         record.Text("counter ");
         RegistryKey counter = OpenKey(SystemRegistry(), kHkeyLocalMachine, kComponentCounterPath);
         AppendValueOf(record, SystemRegistry(), counter.get(), kComponentCounterValue);
-    });
+    }
     LoggingRegistry& registry = Module().registry;
     RegistryLogScope scope(registry, log.get());
     const int result = AtExportBoundary(
