@@ -64,27 +64,8 @@ std::string RecordingRegistry::PathOf(RegHandle key, const char* subKey) const {
     return path;
 }
 
-long RecordingRegistry::Opened(long result, RegHandle key, const char* subKey,
-                               const RegHandle* opened) {
-    if (result == kErrorSuccess && opened != nullptr) paths_[*opened] = PathOf(key, subKey);
-    return result;
-}
-
-long RecordingRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
-                                      std::uint32_t access, RegHandle* result) {
-    return Opened(inner().RegOpenKeyExA(key, subKey, options, access, result), key, subKey, result);
-}
-
-long RecordingRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                                        std::uint32_t options, std::uint32_t access,
-                                        RegHandle* result, std::uint32_t* disposition) {
-    return Opened(
-        inner().RegCreateKeyExA(key, subKey, keyClass, options, access, result, disposition), key,
-        subKey, result);
-}
-
-long RecordingRegistry::RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) {
-    return Opened(inner().RegCreateKeyA(key, subKey, result), key, subKey, result);
+void RecordingRegistry::KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) {
+    paths_[opened] = PathOf(parent, subKey);
 }
 
 long RecordingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,
@@ -111,11 +92,6 @@ long RecordingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     deletion.result = inner().RegDeleteKeyA(key, subKey);
     deletions_.push_back(std::move(deletion));
     return deletions_.back().result;
-}
-
-long RecordingRegistry::RegCloseKey(RegHandle key) {
-    paths_.erase(key);
-    return inner().RegCloseKey(key);
 }
 
 }  // namespace instdll::inspect

@@ -37,46 +37,27 @@ void LoggingRegistry::AppendPath(LogRecord& record, RegHandle key, const char* s
     record.Text("]");
 }
 
-long LoggingRegistry::Opened(long result, RegHandle key, const char* subKey,
-                             const RegHandle* opened) {
-    if (result != kErrorSuccess || opened == nullptr || *opened == key) return result;
-    const std::string_view root = RootName(key);
+void LoggingRegistry::KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) {
+    const std::string_view root = RootName(parent);
     const std::string_view sub = NameText(subKey);
-    if (root.empty() || root.size() + 1 + sub.size() >= kLongestNamedPath) return result;
+    if (opened == parent || root.empty() || root.size() + 1 + sub.size() >= kLongestNamedPath) {
+        return;
+    }
     for (NamedKey& slot : named_) {
         if (slot.handle != 0) continue;
-        slot.handle = *opened;
+        slot.handle = opened;
         std::memcpy(slot.path, root.data(), root.size());
         slot.path[root.size()] = '\\';
         std::memcpy(slot.path + root.size() + 1, sub.data(), sub.size());
         slot.path[root.size() + 1 + sub.size()] = '\0';
-        break;
+        return;
     }
-    return result;
 }
 
-long LoggingRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
-                                    std::uint32_t access, RegHandle* result) {
-    return Opened(inner().RegOpenKeyExA(key, subKey, options, access, result), key, subKey, result);
-}
-
-long LoggingRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                                      std::uint32_t options, std::uint32_t access,
-                                      RegHandle* result, std::uint32_t* disposition) {
-    return Opened(
-        inner().RegCreateKeyExA(key, subKey, keyClass, options, access, result, disposition), key,
-        subKey, result);
-}
-
-long LoggingRegistry::RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) {
-    return Opened(inner().RegCreateKeyA(key, subKey, result), key, subKey, result);
-}
-
-long LoggingRegistry::RegCloseKey(RegHandle key) {
+void LoggingRegistry::KeyClosed(RegHandle key) {
     for (NamedKey& slot : named_) {
         if (slot.handle == key) slot.handle = 0;
     }
-    return inner().RegCloseKey(key);
 }
 
 long LoggingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,

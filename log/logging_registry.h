@@ -11,9 +11,9 @@ namespace instdll {
 // each key deleted with the values it held, each value written or deleted with its data before,
 // and each of these that failed with its error. What it reads for the log goes straight to the
 // registry underneath; it throws nothing, so a failure of the log never reaches the caller.
-class LoggingRegistry final : public ForwardingRegistry {
+class LoggingRegistry final : public KeyWatchingRegistry {
 public:
-    using ForwardingRegistry::ForwardingRegistry;
+    using KeyWatchingRegistry::KeyWatchingRegistry;
 
     // Null detaches. Attaching starts a new count of values written.
     void LogTo(CallLog* log) {
@@ -25,17 +25,10 @@ public:
     // "[path]" of a key the layer named; the parent's path when `subKey` is empty or null.
     void AppendPath(LogRecord& record, RegHandle key, const char* subKey) const;
 
-    long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
-                       std::uint32_t access, RegHandle* result) override;
-    long RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                         std::uint32_t options, std::uint32_t access, RegHandle* result,
-                         std::uint32_t* disposition) override;
-    long RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) override;
     long RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,
                         const std::uint8_t* data, std::uint32_t dataSize) override;
     long RegDeleteKeyA(RegHandle key, const char* subKey) override;
     long RegDeleteValueA(RegHandle key, const char* valueName) override;
-    long RegCloseKey(RegHandle key) override;
 
 private:
     // Keys opened straight under a root, named whether or not a log is attached: the pruning
@@ -49,7 +42,8 @@ private:
         char path[kLongestNamedPath] = {};
     };
 
-    long Opened(long result, RegHandle key, const char* subKey, const RegHandle* opened);
+    void KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) override;
+    void KeyClosed(RegHandle key) override;
     const NamedKey* Named(RegHandle key) const;
 
     CallLog* log_ = nullptr;

@@ -53,4 +53,42 @@ private:
     RegistryAccess& inner_;
 };
 
+// A forwarding layer told of each key opened or created and each key closed: for layers that
+// name the keys the library works on.
+class KeyWatchingRegistry : public ForwardingRegistry {
+public:
+    using ForwardingRegistry::ForwardingRegistry;
+
+    long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
+                       std::uint32_t access, RegHandle* result) final {
+        return Opened(inner().RegOpenKeyExA(key, subKey, options, access, result), key, subKey,
+                      result);
+    }
+    long RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
+                         std::uint32_t options, std::uint32_t access, RegHandle* result,
+                         std::uint32_t* disposition) final {
+        return Opened(
+            inner().RegCreateKeyExA(key, subKey, keyClass, options, access, result, disposition),
+            key, subKey, result);
+    }
+    long RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) final {
+        return Opened(inner().RegCreateKeyA(key, subKey, result), key, subKey, result);
+    }
+    long RegCloseKey(RegHandle key) final {
+        KeyClosed(key);
+        return inner().RegCloseKey(key);
+    }
+
+protected:
+    // `opened` may be `parent` itself, as RegCreateKeyA hands back a root for an empty path.
+    virtual void KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) = 0;
+    virtual void KeyClosed(RegHandle key) = 0;
+
+private:
+    long Opened(long result, RegHandle key, const char* subKey, const RegHandle* opened) {
+        if (result == kErrorSuccess && opened != nullptr) KeyOpened(key, subKey, *opened);
+        return result;
+    }
+};
+
 }  // namespace instdll
