@@ -52,24 +52,22 @@ std::size_t WholeCharacters(std::string_view ansi, std::size_t limit) {
 PrefixText CallPrefix(const char* exportName) {
     SYSTEMTIME now;
     GetLocalTime(&now);
+    struct Field {
+        unsigned value;
+        int width;
+        const char* after;
+    };
+    const Field fields[] = {
+        {now.wYear, 4, "-"},          {now.wMonth, 2, "-"},
+        {now.wDay, 2, " "},           {now.wHour, 2, ":"},
+        {now.wMinute, 2, ":"},        {now.wSecond, 2, "."},
+        {now.wMilliseconds, 3, " ["}, {GetCurrentProcessId(), 1, "] "},
+    };
     PrefixText prefix;
-    prefix.Digits(now.wYear, 4);
-    prefix.Put("-");
-    prefix.Digits(now.wMonth, 2);
-    prefix.Put("-");
-    prefix.Digits(now.wDay, 2);
-    prefix.Put(" ");
-    prefix.Digits(now.wHour, 2);
-    prefix.Put(":");
-    prefix.Digits(now.wMinute, 2);
-    prefix.Put(":");
-    prefix.Digits(now.wSecond, 2);
-    prefix.Put(".");
-    prefix.Digits(now.wMilliseconds, 3);
-    prefix.Put(" [");
-    const DWORD process = GetCurrentProcessId();
-    prefix.Digits(process, 1);
-    prefix.Put("] ");
+    for (const Field& field : fields) {
+        prefix.Digits(field.value, field.width);
+        prefix.Put(field.after);
+    }
     prefix.Put(exportName);
     return prefix;
 }
