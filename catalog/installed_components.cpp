@@ -11,9 +11,9 @@ namespace {
 constexpr std::size_t kLogFileNameCapacity = 256;
 
 // An entry without a log directory has no log to name, whatever the argument.
-bool LogsIn(const ComponentRecord& record, const std::string& directory,
-            const AnsiCodePage& codePage) {
-    return !record.LogDir.empty() && codePage.EqualNoCase(directory, record.LogDir);
+bool LogsIn(const ComponentRecord& record, const char* directory, const AnsiCodePage& codePage) {
+    return !record.LogDir.empty() && codePage.CompareNoCase(directory == nullptr ? "" : directory,
+                                                            record.LogDir.c_str()) == 0;
 }
 
 // An empty name would address the parent key itself, and a closed parent has nothing to delete.
@@ -37,10 +37,9 @@ int InstalledComponents::InitV7Info() {
 }
 
 ComponentCatalog::Entries::const_iterator InstalledComponents::FirstLoggedIn(
-    const char* directory) const {
-    const std::string wanted = ArgumentText(directory);
+    const char* directory) const noexcept {
     for (auto it = catalog_.begin(); it != catalog_.end(); ++it) {
-        if (LogsIn(it->second, wanted, codePage_)) return it;
+        if (LogsIn(it->second, directory, codePage_)) return it;
     }
     return catalog_.end();
 }
@@ -55,12 +54,11 @@ int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileNa
 }
 
 int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
-    const std::string wanted = ArgumentText(directory);
     const std::string kept = ArgumentText(argumentsToKeep);
     ComponentCounter counter(registry_);
     for (auto it = catalog_.begin(); it != catalog_.end();) {
         const ComponentRecord& record = it->second;
-        if (!LogsIn(record, wanted, codePage_) ||
+        if (!LogsIn(record, directory, codePage_) ||
             codePage_.EqualNoCase(kept, record.UninstallArgs)) {
             ++it;
             continue;

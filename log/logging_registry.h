@@ -34,9 +34,10 @@ private:
     // Keys opened straight under a root, named whether or not a log is attached: the pruning
     // deletes under keys that an earlier call opened. Subkeys the scans open are not named, so
     // that the scans cost what they cost unlogged; the slots bound what is kept.
-    static constexpr std::size_t kNamedKeys = 8;
-    // A longer path leaves its key unnamed.
-    static constexpr std::size_t kLongestNamedPath = 320;
+    // The library holds at most three such keys at once: the two the catalogue keeps and one of
+    // a call's own. A longer path leaves its key unnamed.
+    static constexpr std::size_t kNamedKeys = 4;
+    static constexpr std::size_t kLongestNamedPath = 160;
     struct NamedKey {
         RegHandle handle = 0;
         char path[kLongestNamedPath] = {};

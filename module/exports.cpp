@@ -58,17 +58,6 @@ void LogArguments(ExportLog& log, std::initializer_list<Argument> arguments) {
     }
 }
 
-// What only the log needs may fail without touching the call: its failure ends the record.
-template <typename Work>
-void ForLog(ExportLog& log, Work&& work) noexcept {
-    if (log.get() == nullptr) return;
-    try {
-        work();
-    } catch (...) {
-        log.Record().Text("(log incomplete: out of memory)");
-    }
-}
-
 const char* TitleNotStoredReason(int result) {
     switch (result) {
         case kErrorSuccess:
@@ -112,7 +101,7 @@ int __stdcall FindISUInCatalog(const char* directory, char* logFileName) {
     LogArguments(log, {{"directory", directory}});
     const int result = AtExportBoundary(
         0, [&] { return Module().components.FindISUInCatalog(directory, logFileName); });
-    ForLog(log, [&] {
+    if (log.get() != nullptr) {
         const InstalledComponents& components = Module().components;
         const auto found = components.FirstLoggedIn(directory);
         LogRecord record = log.Record();
@@ -122,7 +111,7 @@ int __stdcall FindISUInCatalog(const char* directory, char* logFileName) {
             record.Text("matched ");
             AppendEntry(record, found->first, found->second);
         }
-    });
+    }
     if (logFileName != nullptr) log.Record().Text("logFileName \"").Ansi(logFileName).Text("\"");
     return log.Result(result);
 }
