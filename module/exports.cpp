@@ -42,6 +42,7 @@ struct Argument {
 
 // "called with name "text", ...", each text as the caller gave it.
 void LogArguments(ExportLog& log, std::initializer_list<Argument> arguments) {
+    if (log.get() == nullptr) return;
     LogRecord record = log.Record();
     record.Text("called");
     const char* separator = " with ";
