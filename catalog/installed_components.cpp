@@ -12,9 +12,9 @@ namespace instdll {
 namespace {
 
 // An entry without a log directory has no log to name, whatever the argument.
-bool LogsIn(const ComponentRecord& record, const std::string& directory,
-            const AnsiCodePage& codePage) {
-    return !record.LogDir.empty() && codePage.EqualNoCase(directory, record.LogDir);
+bool LogsIn(const ComponentRecord& record, const char* directory, const AnsiCodePage& codePage) {
+    return !record.LogDir.empty() && codePage.CompareNoCase(directory == nullptr ? "" : directory,
+                                                            record.LogDir.c_str()) == 0;
 }
 
 enum class KeyDeletion { Deleted, Absent, Refused };
@@ -48,17 +48,21 @@ int InstalledComponents::InitV7Info() {
     return productKey_.is_open() || uninstallRootKey_.is_open() ? 1 : 0;
 }
 
+ComponentCatalog::Entries::const_iterator InstalledComponents::FirstLoggedIn(
+    const char* directory) const noexcept {
+    for (auto it = catalog_.begin(); it != catalog_.end(); ++it) {
+        if (LogsIn(it->second, directory, codePage_)) return it;
+    }
+    return catalog_.end();
+}
+
 int InstalledComponents::FindISUInCatalog(const char* directory, char* logFileName) {
     if (logFileName == nullptr) return 0;
     // Cleared first, so that a call that ends early on any path leaves "".
     logFileName[0] = '\0';
-    const std::string wanted = ArgumentText(directory);
-    for (const auto& [key, record] : catalog_) {
-        if (LogsIn(record, wanted, codePage_)) {
-            return CopyToBuffer(record.LogFile, logFileName, kRegistryTextBuffer) ? 1 : 0;
-        }
-    }
-    return 0;
+    const auto found = FirstLoggedIn(directory);
+    if (found == catalog_.end()) return 0;
+    return CopyToBuffer(found->second.LogFile, logFileName, kRegistryTextBuffer) ? 1 : 0;
 }
 
 // A component counts as removed when this call deleted at least one of its keys. One whose keys
@@ -74,14 +78,13 @@ InstalledComponents::Pruned InstalledComponents::PruneRecords(const ComponentRec
 }
 
 int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
-    const std::string wanted = ArgumentText(directory);
     const std::string kept = ArgumentText(argumentsToKeep);
     // Taken at the first component to prune: a call with nothing to prune never waits.
     std::optional<SharedStateGuard> guard;
     std::uint32_t removed = 0;
     for (auto it = catalog_.begin(); it != catalog_.end();) {
         const ComponentRecord& record = it->second;
-        if (!LogsIn(record, wanted, codePage_) ||
+        if (!LogsIn(record, directory, codePage_) ||
             codePage_.EqualNoCase(kept, record.UninstallArgs)) {
             ++it;
             continue;

@@ -21,6 +21,9 @@ public:
     int RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep);
 
     const ComponentCatalog& catalog() const { return catalog_; }
+    // The entry FindISUInCatalog names for `directory`: the first in key order logged there.
+    // Allocates nothing, so that a caller may ask it where nothing may throw.
+    ComponentCatalog::Entries::const_iterator FirstLoggedIn(const char* directory) const noexcept;
     // Told what the next scans skip; null for none.
     void ObserveScans(ScanObserver* observer) { observer_ = observer; }
 

@@ -42,7 +42,8 @@ INT_PTR RunKeepingCurrentDirectory(DirectoryChooserDialog& dialog) {
 
 }  // namespace
 
-int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module) {
+int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& module,
+                    ProposedDirectoryFate* fate) {
     if (path == nullptr) return 0;
     const std::string proposed = ProposedPath(path, SystemCodePage());
     DirectoryChooserDialog dialog(language, nullptr, module);
@@ -52,7 +53,8 @@ int SelectDirectory(ChooserLanguage language, char* path, const ChooserModule& m
 
     const SelectionOutcome outcome =
         DecideSelection(result == 1, created, proposed, dialog.SelectedPath(), SystemCodePage());
-    if (outcome.removeProposed) RemoveDirectoryA(proposed.c_str());
+    const bool removed = outcome.removeProposed && RemoveDirectoryA(proposed.c_str()) != FALSE;
+    if (fate != nullptr) *fate = {created, removed};
     if (outcome.copyChoice) CopyToBuffer(dialog.SelectedPath(), path, kPathBufferSize);
     return outcome.result;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Inside a Wine session: shows what instdll-inspect says the setup's pruning will do on the
-# sample registry, imports it, runs the demo setup silently and prints what each call returned,
-# the family's registry before and after, and whether the plan and the outcome agree.
+# sample registry, imports it, runs the demo setup silently with the DLL's log on and prints what
+# each call returned, the family's registry before and after, the log, and whether the plan and
+# the outcome agree.
 # Usage: run-demo.sh SETUP_EXE [AFTER_DUMP_FILE]
 set -euo pipefail
 setup=$(realpath "$1")
@@ -29,7 +30,8 @@ before=$(family_registry)
 work=$(mktemp -d /tmp/instdll-demo.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$setup" "$work/setup.exe"
-"$WINE" "$work/setup.exe" /S
+# As support would switch the log on for a setup it did not build: in the setup's environment.
+INSTDLL_LOG=$(windows_path "$work/instdll.log") "$WINE" "$work/setup.exe" /S
 after=$(family_registry)
 
 echo "== The family's registry before the setup"
@@ -46,6 +48,9 @@ changes=$({ diff <(echo "$before" | flatten) <(echo "$after" | flatten) || true;
     sed -n 's/^< /- /p; s/^> /+ /p')
 echo "${changes:-(nothing)}"
 [ -z "$after_file" ] || echo "$after" >"$after_file"
+echo
+echo "== What the DLL logged (INSTDLL_LOG)"
+if [ -s "$work/instdll.log" ]; then tr -d '\r' <"$work/instdll.log"; else echo "(no log)"; fi
 echo
 
 echo "== The plan against the outcome"

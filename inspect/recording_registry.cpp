@@ -64,51 +64,16 @@ std::string RecordingRegistry::PathOf(RegHandle key, const char* subKey) const {
     return path;
 }
 
-long RecordingRegistry::Opened(long result, RegHandle key, const char* subKey,
-                               const RegHandle* opened) {
-    if (result == kErrorSuccess && opened != nullptr) paths_[*opened] = PathOf(key, subKey);
-    return result;
-}
-
-long RecordingRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
-                                      std::uint32_t access, RegHandle* result) {
-    return Opened(inner_.RegOpenKeyExA(key, subKey, options, access, result), key, subKey, result);
-}
-
-long RecordingRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                                        std::uint32_t options, std::uint32_t access,
-                                        RegHandle* result, std::uint32_t* disposition) {
-    return Opened(
-        inner_.RegCreateKeyExA(key, subKey, keyClass, options, access, result, disposition), key,
-        subKey, result);
-}
-
-long RecordingRegistry::RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) {
-    return Opened(inner_.RegCreateKeyA(key, subKey, result), key, subKey, result);
-}
-
-long RecordingRegistry::RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
-                                    std::uint32_t nameSize) {
-    return inner_.RegEnumKeyA(key, index, name, nameSize);
-}
-
-long RecordingRegistry::RegEnumValueA(RegHandle key, std::uint32_t index, char* name,
-                                      std::uint32_t* nameSize, std::uint32_t* type,
-                                      std::uint8_t* data, std::uint32_t* dataSize) {
-    return inner_.RegEnumValueA(key, index, name, nameSize, type, data, dataSize);
-}
-
-long RecordingRegistry::RegQueryValueExA(RegHandle key, const char* valueName, std::uint32_t* type,
-                                         std::uint8_t* data, std::uint32_t* dataSize) {
-    return inner_.RegQueryValueExA(key, valueName, type, data, dataSize);
+void RecordingRegistry::KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) {
+    paths_[opened] = PathOf(parent, subKey);
 }
 
 long RecordingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,
                                        const std::uint8_t* data, std::uint32_t dataSize) {
     ValueWrite write;
     write.keyPath = PathOf(key, nullptr);
-    write.before = QueryValue(inner_, key, NameText(valueName));
-    const long result = inner_.RegSetValueExA(key, valueName, type, data, dataSize);
+    write.before = QueryValue(inner(), key, NameText(valueName));
+    const long result = inner().RegSetValueExA(key, valueName, type, data, dataSize);
     if (result == kErrorSuccess) {
         write.after = {NameText(valueName), type,
                        std::vector<std::uint8_t>(data, data + (data == nullptr ? 0 : dataSize))};
@@ -121,21 +86,12 @@ long RecordingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     KeyDeletion deletion;
     deletion.path = PathOf(key, subKey);
     {
-        RegistryKey doomed = OpenKey(inner_, key, NameText(subKey).c_str());
-        if (doomed.is_open()) deletion.values = ValuesOfKey(inner_, doomed.get());
+        RegistryKey doomed = OpenKey(inner(), key, NameText(subKey).c_str());
+        if (doomed.is_open()) deletion.values = ValuesOfKey(inner(), doomed.get());
     }
-    deletion.result = inner_.RegDeleteKeyA(key, subKey);
+    deletion.result = inner().RegDeleteKeyA(key, subKey);
     deletions_.push_back(std::move(deletion));
     return deletions_.back().result;
-}
-
-long RecordingRegistry::RegDeleteValueA(RegHandle key, const char* valueName) {
-    return inner_.RegDeleteValueA(key, valueName);
-}
-
-long RecordingRegistry::RegCloseKey(RegHandle key) {
-    paths_.erase(key);
-    return inner_.RegCloseKey(key);
 }
 
 }  // namespace instdll::inspect

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/registry_access.h"
+#include "registry/forwarding_registry.h"
 
 namespace instdll::inspect {
 
@@ -32,36 +32,22 @@ struct ValueWrite {
 
 // Passes every call to the registry underneath and writes down what the library deletes and
 // writes, with the state just before, so that a question's answer is what the library did.
-class RecordingRegistry final : public RegistryAccess {
+class RecordingRegistry final : public KeyWatchingRegistry {
 public:
-    explicit RecordingRegistry(RegistryAccess& inner) : inner_(inner) {}
+    using KeyWatchingRegistry::KeyWatchingRegistry;
 
-    long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
-                       std::uint32_t access, RegHandle* result) override;
-    long RegCreateKeyExA(RegHandle key, const char* subKey, const char* keyClass,
-                         std::uint32_t options, std::uint32_t access, RegHandle* result,
-                         std::uint32_t* disposition) override;
-    long RegCreateKeyA(RegHandle key, const char* subKey, RegHandle* result) override;
-    long RegEnumKeyA(RegHandle key, std::uint32_t index, char* name,
-                     std::uint32_t nameSize) override;
-    long RegEnumValueA(RegHandle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
-                       std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
-    long RegQueryValueExA(RegHandle key, const char* valueName, std::uint32_t* type,
-                          std::uint8_t* data, std::uint32_t* dataSize) override;
     long RegSetValueExA(RegHandle key, const char* valueName, std::uint32_t type,
                         const std::uint8_t* data, std::uint32_t dataSize) override;
     long RegDeleteKeyA(RegHandle key, const char* subKey) override;
-    long RegDeleteValueA(RegHandle key, const char* valueName) override;
-    long RegCloseKey(RegHandle key) override;
 
     const std::vector<KeyDeletion>& deletions() const { return deletions_; }
     const std::vector<ValueWrite>& writes() const { return writes_; }
 
 private:
     std::string PathOf(RegHandle key, const char* subKey) const;
-    long Opened(long result, RegHandle key, const char* subKey, const RegHandle* opened);
+    void KeyOpened(RegHandle parent, const char* subKey, RegHandle opened) override;
+    void KeyClosed(RegHandle key) override { paths_.erase(key); }
 
-    RegistryAccess& inner_;
     std::map<RegHandle, std::string> paths_;
     std::vector<KeyDeletion> deletions_;
     std::vector<ValueWrite> writes_;

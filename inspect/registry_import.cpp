@@ -27,19 +27,8 @@ bool SameAsciiName(std::u16string_view a, std::string_view b) {
            });
 }
 
-struct RootNames {
-    RegHandle root;
-    const char* fullName;
-    const char* shortName;
-};
-
-constexpr RootNames kRoots[] = {
-    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
-    {kHkeyCurrentUser, "HKEY_CURRENT_USER", "HKCU"},
-};
-
 std::optional<RegHandle> RootOf(std::u16string_view name) {
-    for (const RootNames& names : kRoots) {
+    for (const RootNames& names : kRootNames) {
         if (SameAsciiName(name, names.fullName) || SameAsciiName(name, names.shortName)) {
             return names.root;
         }
@@ -129,13 +118,6 @@ std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
 }
 
 }  // namespace
-
-const char* RootName(RegHandle root) {
-    for (const RootNames& names : kRoots) {
-        if (names.root == root) return names.fullName;
-    }
-    return "";
-}
 
 bool IsTextType(std::uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;

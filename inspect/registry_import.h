@@ -8,6 +8,7 @@
 #include "inspect/code_page_converter.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
+#include "registry/root_names.h"
 #include "text/ansi_text.h"
 
 namespace instdll::inspect {
@@ -61,8 +62,5 @@ private:
 
 // True for the predefined text types, whose data pass the code page.
 bool IsTextType(std::uint32_t type);
-
-// The root's full name as exports write it: "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
-const char* RootName(RegHandle root);
 
 }  // namespace instdll::inspect

@@ -7,7 +7,9 @@
 namespace instdll {
 
 ModuleState::ModuleState()
-    : chooserMask(kChooserMask), components(SystemRegistry(), SystemCodePage(), sharedState) {}
+    : chooserMask(kChooserMask),
+      registry(SystemRegistry()),
+      components(registry, SystemCodePage(), sharedState) {}
 
 namespace {
 ModuleState state;

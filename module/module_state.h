@@ -4,6 +4,7 @@
 #include <string>
 
 #include "catalog/installed_components.h"
+#include "log/logging_registry.h"
 #include "module/installer_app.h"
 #include "registry/named_mutex_lock.h"
 
@@ -18,6 +19,9 @@ struct ModuleState {
     InstallerApp app;
     std::string chooserMask;
     NamedMutexLock sharedState;
+    // Every registry call of the exports passes it, so that a call's log sees what it changes;
+    // the catalogue's keys close through it, so it outlives them.
+    LoggingRegistry registry;
     InstalledComponents components;
     std::optional<std::string> chooserTitle;
 };

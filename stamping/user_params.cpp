@@ -1,6 +1,7 @@
 #include "stamping/user_params.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -190,35 +191,63 @@ bool FinishCopy(const UserParamsCalls& calls, const OpenFile& target, const Unsi
            VerifyCopy(target, layout, *stampedHeaders, copy);
 }
 
+// Runs one step and tells `report` how it ended. The error code is cleared first only for a
+// report, so that a check failing on its own does not show an older call's code.
+template <typename Step>
+bool RunStep(StampReport* report, StampStep step, Step&& work) {
+    if (report != nullptr) SetLastError(ERROR_SUCCESS);
+    const bool done = work();
+    if (report != nullptr) report->StepEnded(step, done, done ? 0 : GetLastError());
+    return done;
+}
+
 // Steps: copy the sections, stamp and check the parameters, append the overlay without the
-// certificate table, verify, give the copy the target's metadata, replace the target.
+// certificate table and verify the copy, give it the target's metadata, replace the target.
 void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPath,
-                      const UserParams& params) {
-    // Opened for writing, though only read: a target that is read-only or in use fails here.
-    OpenFile target(targetPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, calls.files);
-    const DWORD attributes = GetFileAttributesA(targetPath.c_str());
-    // Wine run by root opens a read-only file for writing all the same; Windows never does.
-    if (!target.is_open() || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return;
-    }
-    const auto headers = ReadPeHeaders(target);
-    if (!headers) return;
-    const auto layout = UnsignedLayout::Of(target, *headers);
-    if (!layout) return;
+                      const UserParams& params, StampReport* report) {
+    std::optional<OpenFile> opened;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    std::optional<PeHeaders> headers;
+    std::optional<UnsignedLayout> layout;
+    const bool readable = RunStep(report, StampStep::Open, [&] {
+        // Opened for writing, though only read: a target that is read-only or in use fails here.
+        opened.emplace(targetPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, calls.files);
+        if (!opened->is_open()) return false;
+        attributes = GetFileAttributesA(targetPath.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+        // Wine run by root opens a read-only file for writing all the same; Windows never does.
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+        headers = ReadPeHeaders(*opened);
+        if (headers) layout = UnsignedLayout::Of(*opened, *headers);
+        return layout.has_value();
+    });
+    if (!readable) return;
+    OpenFile& target = *opened;
     TemporaryFile copy(targetPath);
     // The resources are checked before the overlay follows them: loading a file as data maps
     // all of it, more address space than a 32-bit process may have for a large overlay.
-    if (copy.path().empty() || !CopySections(calls, target, *headers, copy.path()) ||
-        !PutParams(calls, copy.path(), params) || !HoldsParams(copy.path(), params) ||
-        !FinishCopy(calls, target, *layout, copy.path()) ||
-        !CopyFileMetadata(targetPath, copy.path(), calls.files)) {
+    if (!RunStep(report, StampStep::Copy,
+                 [&] {
+                     return !copy.path().empty() &&
+                            CopySections(calls, target, *headers, copy.path());
+                 }) ||
+        !RunStep(report, StampStep::Stamp, [&] { return PutParams(calls, copy.path(), params); }) ||
+        !RunStep(report, StampStep::Verify, [&] { return HoldsParams(copy.path(), params); }) ||
+        !RunStep(report, StampStep::Overlay,
+                 [&] { return FinishCopy(calls, target, *layout, copy.path()); }) ||
+        !RunStep(report, StampStep::Metadata,
+                 [&] { return CopyFileMetadata(targetPath, copy.path(), calls.files); })) {
         return;
     }
     target.Close();
-    if (SetFileAttributesA(copy.path().c_str(), attributes) &&
-        calls.moveFile(copy.path().c_str(), targetPath.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (RunStep(report, StampStep::Replace, [&] {
+            return SetFileAttributesA(copy.path().c_str(), attributes) &&
+                   calls.moveFile(copy.path().c_str(), targetPath.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        })) {
         copy.Keep();
     }
 }
@@ -226,15 +255,16 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
 }  // namespace
 
 void StampUserParams(const UserParamsCalls& calls, const char* targetFile, const char* first,
-                     const char* second) {
+                     const char* second, StampReport* report) {
     const std::string target = ArgumentText(targetFile);
     const UserParams params{ArgumentText(first), ArgumentText(second)};
     calls.showMessage(nullptr, target.c_str(), params.first.c_str(), MB_OK);
-    StampThroughCopy(calls, target, params);
+    StampThroughCopy(calls, target, params, report);
 }
 
-void StampUserParams(const char* targetFile, const char* first, const char* second) {
-    StampUserParams(UserParamsCalls{}, targetFile, first, second);
+void StampUserParams(const char* targetFile, const char* first, const char* second,
+                     StampReport* report) {
+    StampUserParams(UserParamsCalls{}, targetFile, first, second, report);
 }
 
 }  // namespace instdll

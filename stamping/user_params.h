@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "stamping/stamp_files.h"
+#include "stamping/stamp_report.h"
 
 namespace instdll {
 
@@ -28,9 +29,11 @@ struct UserParamsCalls {
 // Shows the box, then stamps the two parameters into a copy of the target and moves the copy
 // into the target's place once it has been checked. On any failure the target keeps every
 // byte and the copy is gone. Memory stays within a few stream chunks whatever the file's size.
+// `report`, if given, is told how each step ended.
 void StampUserParams(const UserParamsCalls& calls, const char* targetFile, const char* first,
-                     const char* second);
+                     const char* second, StampReport* report = nullptr);
 // As above with the system's own calls: what WriteUserParams runs.
-void StampUserParams(const char* targetFile, const char* first, const char* second);
+void StampUserParams(const char* targetFile, const char* first, const char* second,
+                     StampReport* report = nullptr);
 
 }  // namespace instdll

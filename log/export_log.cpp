@@ -1,0 +1,128 @@
+#include "log/export_log.h"
+
+#include <cstring>
+
+namespace instdll {
+namespace {
+
+// Longer paths leave the log off rather than make the buffer grow.
+constexpr DWORD kLongestLogPath = 1024;
+// The high half of the offset of the byte that writers lock: 2^62, beyond any real log.
+constexpr DWORD kWriterLockOffsetHigh = 0x40000000;
+// ANSI bytes converted at once; a chunk never ends inside a double-byte character.
+constexpr int kChunk = 128;
+
+class PrefixText {
+public:
+    void Put(const char* text) {
+        while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
+    }
+    // `value` in at least `width` decimal digits, zeros in front.
+    void Digits(unsigned value, int width) {
+        char digits[12] = {};
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0 || count < width);
+        char shown[12] = {};
+        for (int i = 0; i < count; ++i) shown[i] = digits[count - 1 - i];
+        Put(shown);
+    }
+    std::string_view view() const { return {text_, size_}; }
+
+private:
+    char text_[CallLog::kPrefixCapacity] = {};
+    std::size_t size_ = 0;
+};
+
+// The longest run of whole characters from the start of `ansi` within `limit` bytes.
+std::size_t WholeCharacters(std::string_view ansi, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < limit && end < ansi.size()) {
+        const bool pair = IsDBCSLeadByte(static_cast<BYTE>(ansi[end])) && end + 1 < ansi.size();
+        const std::size_t width = pair ? 2 : 1;
+        if (end + width > limit) break;
+        end += width;
+    }
+    return end;
+}
+
+// "YYYY-MM-DD hh:mm:ss.mmm [pid] Export"
+PrefixText CallPrefix(const char* exportName) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    struct Field {
+        unsigned value;
+        int width;
+        const char* after;
+    };
+    const Field fields[] = {
+        {now.wYear, 4, "-"},          {now.wMonth, 2, "-"},
+        {now.wDay, 2, " "},           {now.wHour, 2, ":"},
+        {now.wMinute, 2, ":"},        {now.wSecond, 2, "."},
+        {now.wMilliseconds, 3, " ["}, {GetCurrentProcessId(), 1, "] "},
+    };
+    PrefixText prefix;
+    for (const Field& field : fields) {
+        prefix.Digits(field.value, field.width);
+        prefix.Put(field.after);
+    }
+    prefix.Put(exportName);
+    return prefix;
+}
+
+}  // namespace
+
+LogFile::LogFile() noexcept {
+    wchar_t path[kLongestLogPath];
+    const DWORD length = GetEnvironmentVariableW(kLogVariable, path, kLongestLogPath);
+    if (length == 0 || length >= kLongestLogPath) return;
+    handle_ =
+        CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+LogFile::~LogFile() {
+    if (is_open()) CloseHandle(handle_);
+}
+
+// Appending alone is atomic on Windows but not under Wine, where two processes can both write
+// at what each found to be the end. A lock on one byte far past any log's end orders the writers
+// without keeping readers out of the text.
+void LogFile::Append(const char* line, std::size_t size) noexcept {
+    OVERLAPPED lock{};
+    lock.OffsetHigh = kWriterLockOffsetHigh;
+    const bool locked = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
+    OVERLAPPED atEnd{};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+    DWORD written = 0;
+    WriteFile(handle_, line, static_cast<DWORD>(size), &written, &atEnd);
+    if (locked) UnlockFileEx(handle_, 0, 1, 0, &lock);
+}
+
+void SystemAnsiToUtf8::Convert(std::string_view ansi, LogRecord& record) const noexcept {
+    wchar_t wide[kChunk];
+    char utf8[kChunk * 3];
+    while (!ansi.empty()) {
+        const std::size_t take = WholeCharacters(ansi, kChunk);
+        const int wideLength =
+            MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(take), wide, kChunk);
+        const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8,
+                                                   static_cast<int>(sizeof utf8), nullptr, nullptr);
+        record.Utf8(utf8, utf8Length > 0 ? static_cast<std::size_t>(utf8Length) : 0);
+        ansi.remove_prefix(take);
+    }
+}
+
+ExportLog::ExportLog(const char* exportName) noexcept {
+    if (!file_.is_open()) return;
+    call_.emplace(file_, converter_, CallPrefix(exportName).view());
+}
+
+int ExportLog::Result(int result) {
+    Record().Text("returned ").Number(result);
+    return result;
+}
+
+}  // namespace instdll

@@ -1,0 +1,375 @@
+// The call log through the loaded DLL: what each export writes, that a deleted key's logged
+// values put it back, that processes sharing one file write whole lines, and that a log that
+// cannot be written changes nothing.
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "registry/win32_registry.h"
+#include "tests/common/catalog_seed.h"
+#include "tests/common/title_list.h"
+#include "tests/wine/live_chooser.h"
+#include "tests/wine/loaded_library.h"
+#include "tests/wine/message_box_watcher.h"
+#include "tests/wine/registry_snapshot.h"
+
+namespace instdll::testing {
+namespace {
+
+constexpr char kVariable[] = "INSTDLL_LOG";
+constexpr char kSuite[] = "C:\\Suite\\";
+constexpr char kScratchKey[] = "Software\\InstDLLLogWriter";
+
+std::string TempPath(const std::string& name) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name + "-" + std::to_string(GetCurrentProcessId());
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// "YYYY-MM-DD hh:mm:ss.mmm [pid] ": the prefix's length, or 0 when the line lacks one.
+std::size_t PrefixLength(const std::string& line) {
+    const char pattern[] = "dddd-dd-dd dd:dd:dd.ddd [";
+    for (std::size_t i = 0; i + 1 < sizeof pattern; ++i) {
+        if (i >= line.size()) return 0;
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (pattern[i] == 'd' ? !digit : line[i] != pattern[i]) return 0;
+    }
+    const std::size_t close = line.find("] ", sizeof pattern - 1);
+    if (close == std::string::npos || close == sizeof pattern - 1) return 0;
+    return close + 2;
+}
+
+// The log's lines as "Export: text" (continuations as "Export:+ text"); an unprefixed or
+// unterminated line fails the test.
+std::vector<std::string> Records(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    std::vector<std::string> records;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "an unterminated last line";
+        if (end == std::string::npos) break;
+        const std::string line = text.substr(start, end - start);
+        const std::size_t prefix = PrefixLength(line);
+        EXPECT_NE(prefix, 0U) << line;
+        records.push_back(line.substr(prefix));
+        start = end + 2;
+    }
+    return records;
+}
+
+bool Has(const std::vector<std::string>& records, const std::string& record) {
+    for (const std::string& r : records) {
+        if (r == record) return true;
+    }
+    return false;
+}
+
+class LogWineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        logPath = TempPath("instdll-log.txt");
+        DeleteFileA(logPath.c_str());
+        RemoveSeeded();
+        SetEnvironmentVariableA(kVariable, logPath.c_str());
+        Reload();
+    }
+    // A fresh library: empty catalogue, no keys held.
+    void Reload() {
+        library.reset();
+        library = std::make_unique<LoadedInstDll>();
+        std::string missing;
+        ASSERT_TRUE(library->ResolveAll(&missing)) << missing;
+    }
+    const InstDllExports& exports() const { return library->exports(); }
+    void TearDown() override {
+        library.reset();
+        SetEnvironmentVariableA(kVariable, nullptr);
+        DeleteFileA(logPath.c_str());
+        RemoveSeeded();
+    }
+    void RemoveSeeded() {
+        for (const char* name : {"Zk:A", "Zk:B", "Zk:Broken"}) {
+            DeleteTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(name));
+        }
+        DeleteTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk\\Zkv7");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk");
+        DeleteTree(HKEY_LOCAL_MACHINE, kScratchKey);
+        DeleteTree(HKEY_CURRENT_USER, kFamilyUserKey);
+    }
+    // Two components logged in kSuite, one kept by its arguments; a counter of 5.
+    void SeedSuite() {
+        RegistryAccess& registry = SystemRegistry();
+        ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:A", kSuite, "/a"));
+        ASSERT_TRUE(SeedLoggedComponent(registry, "Zk:B", kSuite, "/b"));
+        ASSERT_TRUE(SeedText(registry, UninstallEntryPath("Zk:Broken"), kDisplayNameValue, "x"));
+        ASSERT_TRUE(SeedCounter(registry, kRegDword, NumberBytes(5)));
+    }
+    // The catalogue's calls as a setup makes them; their results.
+    std::string RunCatalogue() {
+        char logFile[256];
+        const int init = exports().InitV7Info();
+        const int found = exports().FindISUInCatalog(kSuite, logFile);
+        const int pruned = exports().RemoveAllInCatExcept(kSuite, "/a");
+        return std::to_string(init) + std::to_string(found) + logFile + std::to_string(pruned);
+    }
+
+    std::string logPath;
+    std::unique_ptr<LoadedInstDll> library;
+};
+
+TEST_F(LogWineTest, CatalogueCallsRecordWhatTheyFoundDeletedAndCounted) {
+    SeedSuite();
+    RunCatalogue();
+    const std::vector<std::string> records = Records(logPath);
+    const std::string entryB =
+        R"(entry "Zk:B Net": log directory "C:\\Suite\\", log file "l.isu", arguments "/b")";
+    const std::string bPath = "[HKEY_LOCAL_MACHINE\\" + UninstallEntryPath("Zk:B") + "]";
+    for (
+        const std::string& expected : std::vector<std::string>{
+            std::string("InitV7Info: called"),
+            std::string(
+                R"(InitV7Info: passed over uninstall root subkey "Zk:Broken": lacks UninstallString)"),
+            "InitV7Info: catalogue: 2 entries",
+            "InitV7Info: " + entryB,
+            std::string("InitV7Info: returned 1"),
+            std::string(R"(FindISUInCatalog: called with directory "C:\Suite\")"),
+            std::string(
+                R"(FindISUInCatalog: matched entry "Zk:A Net": log directory "C:\\Suite\\", log file "l.isu", arguments "/a")"),
+            std::string(R"(FindISUInCatalog: logFileName "l.isu")"),
+            std::string("FindISUInCatalog: returned 1"),
+            std::string(
+                R"(RemoveAllInCatExcept: called with directory "C:\Suite\", argumentsToKeep "/a")"),
+            std::string("RemoveAllInCatExcept: counter @=dword:00000005"),
+            "RemoveAllInCatExcept: " + bPath,
+            std::string(R"(RemoveAllInCatExcept: "DisplayName"="Zk:B 7.5 Net")"),
+            std::string("RemoveAllInCatExcept: deleted, with 2 values"),
+            std::string(
+                R"(RemoveAllInCatExcept: wrote [HKEY_LOCAL_MACHINE\SOFTWARE\Zk\Zkv7\7.5\Components] @=dword:00000004 over @=dword:00000005)"),
+            std::string("RemoveAllInCatExcept: returned 1"),
+        }) {
+        EXPECT_TRUE(Has(records, expected)) << expected;
+    }
+    EXPECT_FALSE(Has(records, "RemoveAllInCatExcept: counter not written"));
+}
+
+TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
+    EXPECT_EQ(exports().RegDBAddToTitles("v", "Zk Title"), 0);
+    EXPECT_EQ(exports().RegDBAddToTitles("v", "Zk Title"), 0);
+    HKEY scratch = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kScratchKey, &scratch), ERROR_SUCCESS);
+    RegSetValueExA(scratch, "gone", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\x02"), 2);
+    RegCloseKey(scratch);
+    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, "gone"), 0);
+    const int administrator = exports().CheckPrivileges();
+    {
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(exports().WriteUserParams("C:\\no such folder\\x.exe", "1", nullptr), 0);
+    }
+    const std::string proposed = TempPath("instdll-log-chooser");
+    RemoveDirectoryA(proposed.c_str());
+    char path[260] = {};
+    std::strcpy(path, proposed.c_str());
+    EXPECT_EQ(RunWithChooser([&] { return exports().SelectCatalogEng(path); },
+                             [](LiveChooser& chooser) { chooser.Close(); }),
+              0);
+
+    const std::vector<std::string> records = Records(logPath);
+    const std::string titles = "[HKEY_CURRENT_USER\\" + std::string(kTitlesPath) + "]";
+    for (
+        const std::string& expected : std::vector<std::string>{
+            std::string(R"(RegDBAddToTitles: called with valueName "v", title "Zk Title")"),
+            "RegDBAddToTitles: wrote " + titles + R"( "v"="Zk Title" over "v" absent)",
+            std::string("RegDBAddToTitles: nothing stored: the value name exists already"),
+            std::string(
+                R"(RegDBDeleteValue: delete value [HKEY_LOCAL_MACHINE\Software\InstDLLLogWriter] "gone"=hex:01,02: deleted)"),
+            std::string("RegDBDeleteValue: returned 0"),
+            std::string("CheckPrivileges: called"),
+            "CheckPrivileges: returned " + std::to_string(administrator),
+            std::string(
+                R"(WriteUserParams: called with targetFile "C:\no such folder\x.exe", first "1", second null)"),
+            std::string("WriteUserParams: returned 0"),
+            "SelectCatalogEng: called with path \"" + proposed + "\"",
+            std::string("SelectCatalogEng: created the proposed folder"),
+            std::string("SelectCatalogEng: removed the proposed folder"),
+            std::string("SelectCatalogEng: returned 0"),
+        }) {
+        EXPECT_TRUE(Has(records, expected)) << expected;
+    }
+}
+
+TEST_F(LogWineTest, StampRecordsEachStep) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string source(self);
+    source = source.substr(0, source.find_last_of('\\') + 1) + "instdll_stamp_target.exe";
+    const std::string target = TempPath("instdll-log-target") + ".exe";
+    ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
+    {
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(exports().WriteUserParams(target.c_str(), "one", "two"), 0);
+    }
+    DeleteFileA(target.c_str());
+    const std::vector<std::string> records = Records(logPath);
+    std::vector<std::string> steps;
+    for (const std::string& record : records) {
+        if (record.find(": done") != std::string::npos) steps.push_back(record);
+    }
+    EXPECT_EQ(
+        steps,
+        (std::vector<std::string>{
+            "WriteUserParams: open the target: done",
+            "WriteUserParams: copy its sections: done",
+            "WriteUserParams: stamp the copy: done",
+            "WriteUserParams: verify the stamped resources: done",
+            "WriteUserParams: append the overlay, drop the signature and check the copy: done",
+            "WriteUserParams: give the copy the target's metadata: done",
+            "WriteUserParams: replace the target with the copy: done",
+        }));
+}
+
+// The .reg lines between a deleted key's path and "deleted": what support would import.
+std::string RegFileOf(const std::vector<std::string>& records, const std::string& keyPath) {
+    const std::string head = "RemoveAllInCatExcept: ";
+    const std::string more = "RemoveAllInCatExcept:+ ";
+    std::string file = "REGEDIT4\r\n\r\n";
+    bool inKey = false;
+    for (const std::string& record : records) {
+        if (record == head + "[" + keyPath + "]") inKey = true;
+        if (!inKey) continue;
+        if (record.rfind(head + "deleted", 0) == 0) return file + "\r\n";
+        if (record.rfind(more, 0) == 0) {
+            file.resize(file.size() - 2);
+            file += record.substr(more.size()) + "\r\n";
+        } else {
+            file += record.substr(head.size()) + "\r\n";
+        }
+    }
+    return "";
+}
+
+TEST_F(LogWineTest, DeletedKeysLoggedValuesImportedPutItBack) {
+    SeedSuite();
+    RegistryAccess& registry = SystemRegistry();
+    const std::string bPath = UninstallEntryPath("Zk:B");
+    Bytes big(700);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
+    ASSERT_TRUE(SeedValue(registry, bPath, "Blob", kRegBinary, big));
+    ASSERT_TRUE(SeedValue(registry, bPath, "Expand", 2, TextBytes("%TEMP%\\\"q\"")));
+    ASSERT_TRUE(SeedValue(registry, bPath, "Lines", 7, Bytes{'a', 0, 'b', 0, 0}));
+    ASSERT_TRUE(SeedValue(registry, bPath, "Count", kRegDword, NumberBytes(0x12345678)));
+    ASSERT_TRUE(SeedValue(registry, bPath, "", kRegSz, TextBytes("C:\\a \"quoted\" one")));
+    const std::string before = SnapshotTree(HKEY_LOCAL_MACHINE, bPath);
+    RunCatalogue();
+    ASSERT_FALSE(KeyExists(registry, bPath));
+
+    const std::string regFile = TempPath("instdll-log-import.reg");
+    {
+        std::ofstream out(regFile, std::ios::binary);
+        out << RegFileOf(Records(logPath), "HKEY_LOCAL_MACHINE\\" + bPath);
+    }
+    std::string command = "regedit.exe /s \"" + regFile + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DeleteFileA(regFile.c_str());
+    EXPECT_EQ(SnapshotTree(HKEY_LOCAL_MACHINE, bPath), before);
+}
+
+TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
+    constexpr int kProcesses = 4;
+    constexpr int kCalls = 25;
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string writer(self);
+    writer = writer.substr(0, writer.find_last_of('\\') + 1) + "instdll_log_writer.exe";
+    std::vector<PROCESS_INFORMATION> processes;
+    for (int i = 0; i < kProcesses; ++i) {
+        std::string command = "\"" + writer + "\" " + std::to_string(kCalls);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process))
+            << writer;
+        processes.push_back(process);
+    }
+    for (PROCESS_INFORMATION& process : processes) {
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(process.hProcess, &code);
+        EXPECT_EQ(code, 0U);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    int privileges = 0;
+    int deletes = 0;
+    int continued = 0;
+    for (const std::string& record : Records(logPath)) {
+        privileges += record.rfind("CheckPrivileges: returned ", 0) == 0;
+        deletes += record == "RegDBDeleteValue: returned 0";
+        continued += record.rfind("RegDBDeleteValue:+ vvvv", 0) == 0;
+    }
+    EXPECT_EQ(privileges, kProcesses * kCalls);
+    EXPECT_EQ(deletes, kProcesses * kCalls);
+    EXPECT_GE(continued, kProcesses * kCalls) << "each long record went on over lines";
+}
+
+TEST_F(LogWineTest, LogThatCannotBeWrittenChangesNothing) {
+    SeedSuite();
+    SetEnvironmentVariableA(kVariable, nullptr);
+    const std::string unlogged = RunCatalogue();
+    const std::string unloggedRegistry = SnapshotTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk");
+
+    const std::string readOnly = TempPath("instdll-log-read-only.txt");
+    { std::ofstream(readOnly) << "kept\n"; }
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string missingFolder = TempPath("instdll-log-missing") + "\\log.txt";
+    for (const std::string& path : {missingFolder, readOnly}) {
+        RemoveSeeded();
+        SeedSuite();
+        Reload();
+        SetEnvironmentVariableA(kVariable, path.c_str());
+        EXPECT_EQ(RunCatalogue(), unlogged) << path;
+        EXPECT_EQ(SnapshotTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk"), unloggedRegistry) << path;
+    }
+    EXPECT_FALSE(FileExists(missingFolder));
+    std::ifstream kept(readOnly);
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "kept");
+    kept.close();
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(readOnly.c_str());
+}
+
+TEST_F(LogWineTest, UnsetOrEmptyVariableWritesNoFile) {
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+        SetEnvironmentVariableA(kVariable, value);
+        exports().CheckPrivileges();
+        exports().InitV7Info();
+        EXPECT_FALSE(FileExists(logPath)) << (value == nullptr ? "unset" : "empty");
+    }
+}
+
+}  // namespace
+}  // namespace instdll::testing
