@@ -14,11 +14,33 @@ constexpr wchar_t kMainStream[] = L"::$DATA";
 // the rest of the DLL's stamping.
 using WidePath = std::vector<wchar_t>;
 
+// The stream search arrived with Windows Server 2003 and Vista; the 32-bit DLL still loads on
+// XP, whose files then keep no streams through a stamp. Looked up, not imported, for that.
+struct StreamFunctions {
+    using FindFirst = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
+    using FindNext = BOOL(WINAPI*)(HANDLE, void*);
+
+    static StreamFunctions OfThisSystem() {
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        if (kernel == nullptr) return {};
+        return {reinterpret_cast<FindFirst>(
+                    reinterpret_cast<void (*)()>(GetProcAddress(kernel, "FindFirstStreamW"))),
+                reinterpret_cast<FindNext>(
+                    reinterpret_cast<void (*)()>(GetProcAddress(kernel, "FindNextStreamW")))};
+    }
+    bool available() const { return findFirst != nullptr && findNext != nullptr; }
+
+    FindFirst findFirst = nullptr;
+    FindNext findNext = nullptr;
+};
+
 // Sole owner of one stream search.
 class StreamSearch {
 public:
-    StreamSearch(const WidePath& path, WIN32_FIND_STREAM_DATA& first)
-        : handle_(FindFirstStreamW(path.data(), FindStreamInfoStandard, &first, 0)) {}
+    StreamSearch(const StreamFunctions& functions, const WidePath& path,
+                 WIN32_FIND_STREAM_DATA& first)
+        : functions_(functions),
+          handle_(functions.findFirst(path.data(), FindStreamInfoStandard, &first, 0)) {}
     StreamSearch(const StreamSearch&) = delete;
     StreamSearch& operator=(const StreamSearch&) = delete;
     ~StreamSearch() {
@@ -26,9 +48,12 @@ public:
     }
 
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_STREAM_DATA& stream) { return FindNextStreamW(handle_, &stream) != FALSE; }
+    bool Next(WIN32_FIND_STREAM_DATA& stream) {
+        return functions_.findNext(handle_, &stream) != FALSE;
+    }
 
 private:
+    const StreamFunctions& functions_;
     HANDLE handle_;
 };
 
@@ -60,8 +85,10 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     const WidePath source = WidePathOf(from);
     const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
+    const StreamFunctions functions = StreamFunctions::OfThisSystem();
+    if (!functions.available()) return true;
     WIN32_FIND_STREAM_DATA stream{};
-    StreamSearch search(source, stream);
+    StreamSearch search(functions, source, stream);
     // Also what a file system without streams answers.
     if (!search.is_open()) return true;
     do {
