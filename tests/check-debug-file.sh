@@ -7,6 +7,8 @@
 set -euo pipefail
 (($# == 3)) || { echo "usage: $0 BINARY FUNCTION SOURCE_FILE" >&2; exit 2; }
 binary=$1 function=$2 source=$3
+# The binutils' output is parsed: untranslated, whatever the session's locale.
+export LC_ALL=C
 debug=$binary.debug
 for file in "$binary" "$debug"; do
     [ -f "$file" ] || { echo "missing: $file" >&2; exit 1; }
