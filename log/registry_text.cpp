@@ -42,8 +42,8 @@ void AppendRegValue(LogRecord& record, std::string_view name, std::uint32_t type
         return;
     }
     if (type == kRegDword && size == 4) {
-        const std::uint32_t bits =
-            data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+        std::uint32_t bits = 0;
+        for (int at = 3; at >= 0; --at) bits = bits << 8 | data[at];
         record.Text("dword:").Hex(bits, 8);
         return;
     }
