@@ -65,14 +65,16 @@ guest_image
 run_disk "$@"
 # The one disk the guest writes: its results, read back without mounting.
 mke2fs -q -t ext4 -L instdll-results "$session/results.raw" 64M >/dev/null
-# -snapshot writes the guest's changes to a temporary file under TMPDIR, inside the session.
+# The root disk is a snapshot: the guest's changes go to a temporary file under TMPDIR, inside
+# the session. Only that disk: a global -snapshot would also keep the results disk's writes from
+# reaching its file.
 TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
     -accel tcg -cpu max,-smap -m 3072 -smp 2 -no-reboot -nic none \
     -display none -monitor none -serial "file:$session/console.log" \
     -kernel "$guest/vmlinuz" \
     -append "root=/dev/nvme0n1 rw console=ttyS0 init=/sbin/instdll-init panic=-1 quiet loglevel=1" \
-    -snapshot -device nvme,id=disks,serial=instdll \
-    -drive "file=$guest/root.raw,format=raw,if=none,id=root" \
+    -device nvme,id=disks,serial=instdll \
+    -drive "file=$guest/root.raw,format=raw,if=none,id=root,snapshot=on" \
     -device nvme-ns,drive=root,bus=disks,nsid=1 \
     -drive "file=$session/run.raw,format=raw,if=none,id=run,readonly=on" \
     -device nvme-ns,drive=run,bus=disks,nsid=2 \
