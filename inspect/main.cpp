@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     try {
         return instdll::inspect::RunInspect(arguments, std::cout, std::cerr);
     } catch (const std::exception& error) {
-        std::cerr << "instdll-inspect: " << error.what() << "\n";
+        std::cerr << instdll::inspect::kMessagePrefix << error.what() << "\n";
         return 2;
     }
 }

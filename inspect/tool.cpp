@@ -21,7 +21,6 @@ namespace instdll::inspect {
 namespace {
 
 constexpr int kBadInput = 2;
-constexpr char kProgram[] = "instdll-inspect: ";
 
 #ifdef _WIN32
 constexpr bool kLiveAvailable = true;
@@ -34,11 +33,11 @@ class Failure {
 public:
     explicit Failure(std::ostream& err) : err_(err) {}
     int Usage(const std::string& message) const {
-        err_ << kProgram << message << "\n" << kUsage;
+        err_ << kMessagePrefix << message << "\n" << kUsage;
         return kBadInput;
     }
     int Error(const std::string& message) const {
-        err_ << kProgram << message << "\n";
+        err_ << kMessagePrefix << message << "\n";
         return kBadInput;
     }
     // What went wrong with a file, and the system's reason when it gave one.

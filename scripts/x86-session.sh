@@ -33,6 +33,9 @@ guest_image() {
         echo "x86-session: building the guest image $guest" >&2
         scripts/x86-guest.sh "$guest"
     fi
+    # Images of older recipes (about 2 GB each) go after a day, when no session can still be
+    # starting from one.
+    find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "$recipe" -mtime +0 -exec rm -rf {} +
     exec {lock}>&-
 }
 
