@@ -10,16 +10,21 @@ suite=bookworm
 # Wine's 32-bit test programs write a 1.2 GB file and its temporary copy: leave room for more.
 free_space_mb=7168
 
-# The Debian mirror this machine's apt uses, in either sources format.
+# The Debian mirror this machine's apt uses, in either sources format; none is assumed.
 debian_mirror() {
     local uri
     uri=$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/\?$/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
         head -n 1)
     [ -n "$uri" ] || uri=$(sed -n 's/^deb \+\(http[^ ]*\/debian\)\/\? .*/\1/p' \
         /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | head -n 1)
-    echo "${uri:-http://deb.debian.org/debian}"
+    [ -n "$uri" ] || {
+        echo "x86-guest: no Debian mirror in this machine's apt sources (/etc/apt/sources.list*)" >&2
+        return 1
+    }
+    echo "$uri"
 }
 
+mirror=$(debian_mirror)
 work=$(mktemp -d "$(dirname "$dest")/.build.XXXXXX")
 tree=$work/tree
 log=$work/build.log
@@ -30,7 +35,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-mirror=$(debian_mirror)
 debootstrap --variant=minbase --arch=amd64 "$suite" "$tree" "$mirror" >"$log" 2>&1 ||
     { tail -n 40 "$log" >&2; exit 1; }
 
