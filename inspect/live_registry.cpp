@@ -103,8 +103,15 @@ bool LiveMachineIs64Bit() {
 #ifdef _WIN64
     return true;
 #else
+    // Looked up, not imported: Windows XP before its second service pack lacks it, and is
+    // 32-bit only.
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, BOOL*);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto isWow64 = kernel == nullptr ? nullptr
+                                           : reinterpret_cast<IsWow64>(reinterpret_cast<void (*)()>(
+                                                 GetProcAddress(kernel, "IsWow64Process")));
     BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64;
 #endif
 }
 
@@ -114,8 +121,10 @@ void CopyLiveRegistry(RegistryView view, RegistryImport& import) {
         {kHkeyLocalMachine, kUninstallRootPath, 2},
         {kHkeyCurrentUser, kTitlesPath, 0},
     };
-    // 32-bit Windows ignores the view flags.
-    const REGSAM access = KEY_READ | (view.dllBits() == 32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    // The view is named only where there are two; Windows 2000 refuses the flags.
+    REGSAM access = KEY_READ;
+    if (view.redirected()) access |= KEY_WOW64_32KEY;
+    if (view.dllBits() == 64) access |= KEY_WOW64_64KEY;
     for (const Place& place : places) {
         // The layer keeps the predefined roots' Win32 values.
         const Source source{reinterpret_cast<HKEY>(place.root), access,
