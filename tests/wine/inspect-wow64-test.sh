@@ -54,7 +54,7 @@ machine_part() {
 }
 # The keys of listing $1 that listing $2 lacks, in one letter case.
 gone() {
-    keys_gone "$(echo "$1" | folded)" "$(echo "$2" | folded)"
+    keys_gone "$1" "$2" | folded | sort
 }
 
 declare -A answers
