@@ -8,6 +8,8 @@
 # With SETUP_EXE, a 32-bit demo setup running under WoW64 with the shipping 32-bit DLL: what
 # the DLL deletes, counts and stores is what the tool planned, and the tool's --live answer
 # afterwards reads what the DLL wrote. Without it, the deletes are made as planned by `reg`.
+# Run it in a prefix that holds none of the family's keys yet; $WINE runs the 64-bit tool and,
+# with SETUP_EXE, the 32-bit setup.
 # Usage: inspect-wow64-test.sh INSTDLL_INSPECT_EXE (the 64-bit build) [SETUP_EXE]
 set -euo pipefail
 inspect=$(realpath "$1")
