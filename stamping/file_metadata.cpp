@@ -14,14 +14,6 @@ constexpr wchar_t kMainStream[] = L"::$DATA";
 // the rest of the DLL's stamping.
 using WidePath = std::vector<wchar_t>;
 
-// A kernel32 function looked up by name: null where this system lacks it.
-template <typename Function>
-Function KernelFunction(const char* name) {
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
-}
-
 // Goes on with a search that FileCalls::findFirstStream started.
 using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
 
@@ -83,7 +75,7 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
     // XP: its files keep no streams through a stamp.
-    const auto findNext = KernelFunction<FindNextStreamCall>("FindNextStreamW");
+    const auto findNext = SystemFunction<FindNextStreamCall>("kernel32.dll", "FindNextStreamW");
     if (!calls.findFirstStream || findNext == nullptr) return true;
     WIN32_FIND_STREAM_DATA stream{};
     StreamSearch search(calls, findNext, source, stream);
@@ -126,7 +118,7 @@ bool CopySecurity(const std::string& from, const std::string& to) {
 }  // namespace
 
 FindFirstStreamCall SystemFindFirstStream() {
-    return KernelFunction<FindFirstStreamCall>("FindFirstStreamW");
+    return SystemFunction<FindFirstStreamCall>("kernel32.dll", "FindFirstStreamW");
 }
 
 bool CopyFileMetadata(const std::string& from, TemporaryFile& to, const FileCalls& calls) {

@@ -93,10 +93,8 @@ bool OpenFile::MarkForDeletion() {
     };
     using SetInformationFile = LONG(NTAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
     constexpr int kFileDispositionInformation = 13;
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll == nullptr) return false;
-    const auto setInformation = reinterpret_cast<SetInformationFile>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtSetInformationFile")));
+    const auto setInformation =
+        SystemFunction<SetInformationFile>("ntdll.dll", "NtSetInformationFile");
     if (setInformation == nullptr) return false;
     IoStatusBlock status{};
     BOOLEAN deleteFile = TRUE;

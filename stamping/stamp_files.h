@@ -11,10 +11,19 @@
 
 namespace instdll {
 
+// A function of a system DLL that every process has loaded, looked up by name rather than
+// imported, for what not every Windows the DLL loads on has: null where it is absent.
+template <typename Function>
+Function SystemFunction(const char* module, const char* name) {
+    const HMODULE loaded = GetModuleHandleA(module);
+    if (loaded == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
+}
+
 using FindFirstStreamCall = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
 
-// The system's alternate data stream search, looked up rather than imported: it arrived with
-// Windows Server 2003 and Vista, and the 32-bit DLL still loads on XP. Null where it is absent.
+// The system's alternate data stream search: it arrived with Windows Server 2003 and Vista, and
+// the 32-bit DLL still loads on XP. Null where it is absent.
 FindFirstStreamCall SystemFindFirstStream();
 
 // The file calls whose failures the stamping tests inject: a failing read or write, a full disk,
