@@ -31,8 +31,8 @@ inline std::size_t CallsOf(const RegistryCalls& calls, RegOperation operation) {
 // of granting the lock.
 class ObservedLock final : public SharedStateLock {
 public:
-    ObservedLock(const MemoryRegistry& registry, bool grants)
-        : grants(grants), registry_(registry) {}
+    ObservedLock(const MemoryRegistry& registry, bool granting)
+        : grants(granting), registry_(registry) {}
 
     LockAttempt Acquire() override {
         ++acquisitions;
