@@ -89,7 +89,9 @@ int InstalledComponents::RemoveAllInCatExcept(const char* directory, const char*
             ++it;
             continue;
         }
-        if (!guard) guard.emplace(sharedState_);
+        // Pruned without the lock, the counter could lose a peer's decrement or count one
+        // twice: every entry stays for a later call instead.
+        if (!guard && !guard.emplace(sharedState_).held()) return 1;
         const Pruned pruned = PruneRecords(record);
         if (pruned == Pruned::Removed) ++removed;
         // A counted component, or one whose keys were gone already, leaves the catalogue so that

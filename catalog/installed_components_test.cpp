@@ -427,26 +427,52 @@ TEST(PruningCount, CountsOnlyComponentsThisCallDeletedAKeyOf) {
     }
 }
 
-// The deletes and the counter's read and write all run while the lock is held; when it cannot
-// be had, the prune goes on without it.
+// The deletes and the counter's read and write all run while the lock is held.
 TEST(PruningCount, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
     const HostCodePage codePage{1252};
-    for (const bool granted : {true, false}) {
-        SCOPED_TRACE(granted ? "granted" : "timed out");
-        MemoryRegistry registry;
-        SeedPruningScene(registry);
-        ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
-        testing::ObservedLock lock(registry, granted);
-        InstalledComponents components(registry, codePage, lock);
-        ASSERT_EQ(components.InitV7Info(), 1);
-        const testing::RegistryCalls before = testing::CallsSoFar(registry);
-        EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
-        const testing::RegistryCalls after = testing::CallsSoFar(registry);
-        EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
-        testing::ExpectHeldOnceAcross(
-            lock, granted, before, after,
-            {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx});
+    MemoryRegistry registry;
+    SeedPruningScene(registry);
+    ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
+    testing::ObservedLock lock(registry, true);
+    InstalledComponents components(registry, codePage, lock);
+    ASSERT_EQ(components.InitV7Info(), 1);
+    const testing::RegistryCalls before = testing::CallsSoFar(registry);
+    EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+    const testing::RegistryCalls after = testing::CallsSoFar(registry);
+    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
+    testing::ExpectHeldOnceAcross(
+        lock, true, before, after,
+        {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx});
+}
+
+// A peer that holds the lock past the wait may still write back a counter it read before our
+// deletes: the call then changes nothing, and a later call, once the lock is had, prunes and
+// lowers the counter once.
+TEST(PruningCount, ALockNotHadInTimePrunesNothingUntilALaterCall) {
+    const HostCodePage codePage{1252};
+    MemoryRegistry registry;
+    SeedPruningScene(registry);
+    ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
+    testing::ObservedLock lock(registry, false);
+    InstalledComponents components(registry, codePage, lock);
+    ASSERT_EQ(components.InitV7Info(), 1);
+    const std::size_t catalogued = components.catalog().size();
+    const testing::RegistryCalls before = testing::CallsSoFar(registry);
+
+    EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+    const testing::RegistryCalls after = testing::CallsSoFar(registry);
+    for (RegOperation changes : {RegOperation::DeleteKey, RegOperation::SetValueEx}) {
+        EXPECT_EQ(testing::CallsOf(after, changes), testing::CallsOf(before, changes));
     }
+    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(5)}));
+    EXPECT_EQ(components.catalog().size(), catalogued);
+
+    lock.grants = true;
+    EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
+    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
+    EXPECT_EQ(components.catalog().size(), catalogued - 2);
+    EXPECT_EQ(lock.acquisitions, 2);
+    EXPECT_EQ(lock.releases, 1);
 }
 
 TEST_F(PruningTest, BeforeInitNothingIsDeleted) {

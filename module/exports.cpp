@@ -139,6 +139,7 @@ int __stdcall RegDBAddToTitles(const char* valueName, const char* title) {
     LogArguments(log, {{"valueName", valueName}, {"title", title}});
     LoggingRegistry& registry = Module().registry;
     RegistryLogScope scope(registry, log.get());
+    LockLogScope lockScope(Module().sharedState, log.get(), "looking up and storing without it");
     const int result = AtExportBoundary(ERROR_NOT_ENOUGH_MEMORY, [&] {
         return static_cast<int>(AddToTitles(registry, Module().sharedState, valueName, title));
     });
@@ -171,6 +172,9 @@ int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsT
     }
     LoggingRegistry& registry = Module().registry;
     RegistryLogScope scope(registry, log.get());
+    LockLogScope lockScope(
+        Module().sharedState, log.get(),
+        "nothing pruned, every component stays in the catalogue for a later call");
     const int result = AtExportBoundary(
         1, [&] { return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep); });
     if (registry.valuesWritten() == 0) log.Record().Text("counter not written");

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "catalog/installed_components.h"
+#include "log/logging_lock.h"
 #include "log/logging_registry.h"
 #include "module/installer_app.h"
 #include "registry/named_mutex_lock.h"
@@ -18,7 +19,10 @@ struct ModuleState {
 
     InstallerApp app;
     std::string chooserMask;
-    NamedMutexLock sharedState;
+    NamedMutexLock mutex;
+    // Every export that changes shared state takes the lock through it, so that a call's log
+    // says where it locked or why it could not.
+    LoggingLock sharedState{mutex};
     // Every registry call of the exports passes it, so that a call's log sees what it changes;
     // the catalogue's keys close through it, so it outlives them.
     LoggingRegistry registry;

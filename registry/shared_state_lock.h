@@ -1,17 +1,34 @@
 #pragma once
 
+#include <memory>
+
 namespace instdll {
+
+// The lock while it is held: destroying it gives the lock back.
+class SharedStateHold {
+public:
+    SharedStateHold() = default;
+    SharedStateHold(const SharedStateHold&) = delete;
+    SharedStateHold& operator=(const SharedStateHold&) = delete;
+    virtual ~SharedStateHold() = default;
+};
+
+// One try to take the lock.
+struct LockAttempt {
+    // Null when the lock could not be had in time.
+    std::unique_ptr<SharedStateHold> hold;
+    // For the log: where the lock was held, or why it was not had.
+    const char* account = "";
+};
 
 // Keeps the setups running on one machine out of each other's way while one of them reads,
 // decides on and writes back registry state that all of them share: the component counter and
 // the user's title list. It is held across one such read-modify-write, never across a whole
-// call.
+// call. The lock itself keeps no state of a hold: each hold owns what it holds.
 class SharedStateLock {
 public:
-    // True when the caller now holds the lock. False when it could not be had in time: the
-    // caller then goes on without it rather than hang a setup.
-    virtual bool Acquire() = 0;
-    virtual void Release() = 0;
+    // Waits a bounded time, so that a stuck holder cannot hang a setup.
+    virtual LockAttempt Acquire() = 0;
 
 protected:
     SharedStateLock() = default;
@@ -23,23 +40,22 @@ protected:
 // Holds the lock, when it can be had, for as long as it lives.
 class SharedStateGuard {
 public:
-    explicit SharedStateGuard(SharedStateLock& lock) : lock_(lock), held_(lock.Acquire()) {}
+    explicit SharedStateGuard(SharedStateLock& lock) : attempt_(lock.Acquire()) {}
     SharedStateGuard(const SharedStateGuard&) = delete;
     SharedStateGuard& operator=(const SharedStateGuard&) = delete;
-    ~SharedStateGuard() {
-        if (held_) lock_.Release();
-    }
+
+    bool held() const { return attempt_.hold != nullptr; }
 
 private:
-    SharedStateLock& lock_;
-    const bool held_;
+    LockAttempt attempt_;
 };
 
 // For a registry that no other process sees, such as the in-memory one: nothing to keep out.
 class UnsharedState final : public SharedStateLock {
 public:
-    bool Acquire() override { return true; }
-    void Release() override {}
+    LockAttempt Acquire() override {
+        return {std::make_unique<SharedStateHold>(), "no other process shares this registry"};
+    }
 };
 
 }  // namespace instdll

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 
 #include "gtest/gtest.h"
 #include "registry/memory_registry.h"
@@ -30,27 +31,37 @@ inline std::size_t CallsOf(const RegistryCalls& calls, RegOperation operation) {
 // of granting the lock.
 class ObservedLock final : public SharedStateLock {
 public:
-    ObservedLock(const MemoryRegistry& registry, bool grants)
-        : registry_(registry), grants_(grants) {}
+    ObservedLock(const MemoryRegistry& registry, bool granting)
+        : grants(granting), registry_(registry) {}
 
-    bool Acquire() override {
+    LockAttempt Acquire() override {
         ++acquisitions;
         atAcquire = CallsSoFar(registry_);
-        return grants_;
-    }
-    void Release() override {
-        ++releases;
-        atRelease = CallsSoFar(registry_);
+        if (!grants) return {nullptr, "refused by the test"};
+        return {std::make_unique<Hold>(*this), "granted by the test"};
     }
 
+    // Whether the next tries get the lock or run out of time.
+    bool grants;
     int acquisitions = 0;
     int releases = 0;
     RegistryCalls atAcquire{};
     RegistryCalls atRelease{};
 
 private:
+    class Hold final : public SharedStateHold {
+    public:
+        explicit Hold(ObservedLock& lock) : lock_(lock) {}
+        ~Hold() override {
+            ++lock_.releases;
+            lock_.atRelease = CallsSoFar(lock_.registry_);
+        }
+
+    private:
+        ObservedLock& lock_;
+    };
+
     const MemoryRegistry& registry_;
-    const bool grants_;
 };
 
 // The lock was asked for once and, when it was granted, held across every call of `operations`

@@ -41,7 +41,8 @@ bool AwaitStart(const char* start) {
 // Holds the lock until the test ends this process: a holder that dies holding it.
 int Hold(const char* ready) {
     instdll::NamedMutexLock lock;
-    if (!lock.Acquire() || !SignalReady(ready)) return kNotReady;
+    const instdll::LockAttempt held = lock.Acquire();
+    if (!held.hold || !SignalReady(ready)) return kNotReady;
     Sleep(INFINITE);
     return 0;
 }

@@ -1,12 +1,15 @@
 // Several setups at once: setup peers (instdll_setup_peer.exe), each a process with the library
 // loaded, released together by one event against the real registry, a few rounds each.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -263,25 +266,117 @@ TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
     }
 }
 
-// This process holds the lock past the peers' wait: they go on without it once the wait ends.
-TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDoesNotHangTheOthers) {
+// A peer holds the lock past this setup's wait. The title is stored without the lock, which
+// loses nothing; the prune changes nothing, since a counter written back by the stuck peer
+// could lose our decrement, and leaves its components to a later call.
+TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDelaysPruningToALaterCall) {
     ASSERT_TRUE(SeedLoggedComponent(registry(), ComponentName(0), "C:\\Held\\", "h"));
     ASSERT_TRUE(SeedCounter(registry(), kRegDword, NumberBytes(4)));
-    Peers peers;
-    ASSERT_TRUE(peers.Start({"title", "v", "Accounts"}));
-    ASSERT_TRUE(peers.Start({"prune", "C:\\Held\\", ""}));
-    ASSERT_TRUE(peers.AllReady());
-    NamedMutexLock lock;
-    ASSERT_TRUE(lock.Acquire());
+    LoadedInstDll dll;
+    std::string missing;
+    ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
+    ASSERT_EQ(dll.exports().InitV7Info(), 1);
+    Peers holder;
+    ASSERT_TRUE(holder.Start({"hold"}));
+    ASSERT_TRUE(holder.AllReady());
+    Peers titles;
+    ASSERT_TRUE(titles.Start({"title", "v", "Accounts"}));
+    ASSERT_TRUE(titles.AllReady());
+
+    titles.Release();
     const DWORD before = GetTickCount();
-    peers.Release();
-    const std::vector<DWORD> results = peers.Finish(kPastTheWaitMs);
+    EXPECT_EQ(dll.exports().RemoveAllInCatExcept("C:\\Held\\", ""), 1);
     const DWORD waited = GetTickCount() - before;
-    lock.Release();
-    EXPECT_EQ(results, (std::vector<DWORD>{0, 1}));
-    EXPECT_GE(waited, kSharedStateWaitMs - 1000) << "the peers did not wait for the lock";
+    EXPECT_GE(waited, kSharedStateWaitMs - 1000) << "the prune did not wait for the lock";
+    EXPECT_LT(waited, kSharedStateWaitMs + 10000) << "the prune waited past the lock's wait";
+    EXPECT_TRUE(KeyExists(registry(), UninstallEntryPath(ComponentName(0))));
+    EXPECT_EQ(StoredCounter(), 4u);
+    EXPECT_EQ(titles.Finish(kPastTheWaitMs), std::vector<DWORD>{0});
     EXPECT_EQ(StoredTitles(), std::multiset<std::string>{Sz("Accounts")});
+
+    ASSERT_TRUE(TerminateProcess(holder.process(0), 1));
+    ASSERT_EQ(WaitForSingleObject(holder.process(0), kReadyMs), WAIT_OBJECT_0);
+    EXPECT_EQ(dll.exports().RemoveAllInCatExcept("C:\\Held\\", ""), 1);
+    EXPECT_FALSE(KeyExists(registry(), UninstallEntryPath(ComponentName(0))));
     EXPECT_EQ(StoredCounter(), 3u);
+}
+
+// Whether `acl` lets everyone wait on and release a mutex.
+bool GrantsEveryoneTheLock(const ACL* acl) {
+    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
+    PSID world = nullptr;
+    if (acl == nullptr || !AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0,
+                                                    0, 0, 0, 0, &world)) {
+        return false;
+    }
+    bool granted = false;
+    for (DWORD i = 0; i < acl->AceCount && !granted; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(const_cast<ACL*>(acl), i, &ace)) break;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        granted = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                  (allowed->Mask & (SYNCHRONIZE | MUTEX_MODIFY_STATE)) ==
+                      (SYNCHRONIZE | MUTEX_MODIFY_STATE) &&
+                  EqualSid(const_cast<DWORD*>(&allowed->SidStart), world);
+    }
+    FreeSid(world);
+    return granted;
+}
+
+std::string GlobalLockName() { return std::string(kGlobalNamespace) + kSharedStateMutexName; }
+
+// Whether another thread finds the mutex owned.
+bool OwnedElsewhere(HANDLE mutex) {
+    bool owned = false;
+    std::thread other([&] {
+        const DWORD waited = WaitForSingleObject(mutex, 0);
+        owned = waited == WAIT_TIMEOUT;
+        if (!owned) ReleaseMutex(mutex);
+    });
+    other.join();
+    return owned;
+}
+
+// Another user's or a non-elevated setup must be able to wait on the mutex whoever made it:
+// the descriptor it is made with, read back, grants that to everyone.
+TEST(SharedStateLockTest, TheMutexIsMadeSoThatEverySetupMayWaitOnIt) {
+    NamedMutexLock lock;
+    const LockAttempt attempt = lock.Acquire();
+    ASSERT_TRUE(attempt.hold) << attempt.account;
+    EXPECT_STREQ(attempt.account, kGlobalNamespace);
+    const OwnedHandle mutex(OpenMutexA(READ_CONTROL, FALSE, GlobalLockName().c_str()));
+    ASSERT_TRUE(mutex) << GetLastError();
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(GrantsEveryoneTheLock(dacl));
+    LocalFree(descriptor);
+}
+
+// A mutex made first, by another program or build, with a descriptor that grants no more than
+// waiting and releasing, is still the one locked: not one of our own in the session.
+TEST(SharedStateLockTest, AMutexThatGrantsOnlyWaitingIsStillTheOneLocked) {
+    alignas(DWORD) BYTE aclBuffer[64] = {};
+    auto* acl = reinterpret_cast<PACL>(aclBuffer);
+    SID world{SID_REVISION, 1, SECURITY_WORLD_SID_AUTHORITY, {SECURITY_WORLD_RID}};
+    SECURITY_DESCRIPTOR descriptor{};
+    ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, SYNCHRONIZE | MUTEX_MODIFY_STATE, &world));
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
+    SECURITY_ATTRIBUTES narrow{sizeof narrow, &descriptor, FALSE};
+    const OwnedHandle existing(CreateMutexA(&narrow, FALSE, GlobalLockName().c_str()));
+    ASSERT_TRUE(existing);
+    {
+        NamedMutexLock lock;
+        const LockAttempt attempt = lock.Acquire();
+        ASSERT_TRUE(attempt.hold) << attempt.account;
+        EXPECT_STREQ(attempt.account, kGlobalNamespace);
+        EXPECT_TRUE(OwnedElsewhere(existing.get()));
+    }
+    EXPECT_FALSE(OwnedElsewhere(existing.get())) << "the hold did not give the lock back";
 }
 
 }  // namespace
