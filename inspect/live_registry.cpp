@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "registry/named_mutex_lock.h"
 #include "registry/registry_paths.h"
+#include "registry/win32_registry.h"
 
 namespace instdll::inspect {
 namespace {
@@ -104,6 +106,12 @@ void CopyLiveRegistry(RegistryImport& import) {
         CopyKey(reinterpret_cast<HKEY>(place.root), Widened(RootName(place.root)),
                 Widened(place.path), place.depth, import);
     }
+}
+
+std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added) {
+    NamedMutexLock lock;
+    const SharedStateGuard guard(lock);
+    return RaiseComponentCounter(SystemRegistry(), keyPath.c_str(), added);
 }
 
 }  // namespace instdll::inspect

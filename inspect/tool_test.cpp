@@ -12,6 +12,7 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/reg_file_reader.h"
+#include "inspect/registry_import.h"
 #include "tests/common/registry_listing.h"
 #include "text/host_code_page.h"
 
