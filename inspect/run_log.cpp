@@ -254,7 +254,9 @@ private:
     std::optional<LogRefusal> CallRecord(OpenCall& open, const Record& record) {
         const std::u16string& text = record.text;
         if (open.key) {
-            if (text.front() == u'"' || text.front() == u'@') return Value(open, record);
+            if (!text.empty() && (text.front() == u'"' || text.front() == u'@')) {
+                return Value(open, record);
+            }
             EndKey(open, record);
             if (StartsWith(text, kLogDeletedWith) ||
                 StartsWith(text, std::string(kLogDelete) + kLogFailed)) {
