@@ -1,5 +1,6 @@
 #include "inspect/run_log.h"
 
+#include <cctype>
 #include <map>
 #include <memory>
 #include <utility>
@@ -133,10 +134,7 @@ std::optional<LogLine> ParseLine(std::string_view bytes) {
     line.pid = static_cast<std::uint32_t>(pid);
     at += 2;
     const std::size_t name = at;
-    while (at < bytes.size() &&
-           ((bytes[at] >= 'A' && bytes[at] <= 'Z') || (bytes[at] >= 'a' && bytes[at] <= 'z'))) {
-        ++at;
-    }
+    while (at < bytes.size() && std::isalnum(static_cast<unsigned char>(bytes[at])) != 0) ++at;
     line.exportName = std::string(bytes.substr(name, at - name));
     const std::string_view rest = bytes.substr(at);
     const std::string_view continued = kLogContinuationMark;

@@ -117,9 +117,9 @@ std::vector<Case> Cases() {
     std::vector<Case> cases = {
         {"whole call", WholeCall(5), {}, 0, kWholeListing, 1, {}},
         {"another export's call before",
-         "2026-12-09 04:21:50.000 [5] CheckPrivileges: called\r\n"
-         "2026-12-09 04:21:50.000 [5] CheckPrivileges: process: 64-bit\r\n"
-         "2026-12-09 04:21:50.000 [5] CheckPrivileges: returned 1\r\n" +
+         "2026-12-09 04:21:50.000 [5] InitV7Info: called\r\n"
+         "2026-12-09 04:21:50.000 [5] InitV7Info: process: 64-bit\r\n"
+         "2026-12-09 04:21:50.000 [5] InitV7Info: returned 1\r\n" +
              WholeCall(5),
          {},
          0,

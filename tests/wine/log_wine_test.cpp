@@ -243,7 +243,7 @@ TEST_F(LogWineTest, StampRecordsEachStep) {
 }
 
 // Runs `command` to its end with its output in `output`; its exit code.
-DWORD Run(std::string command, std::string* output = nullptr) {
+DWORD RunToEnd(std::string command, std::string* output = nullptr) {
     const std::string outputPath = TempPath("instdll-log-output.txt");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE file = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -315,11 +315,11 @@ TEST_F(LogWineTest, RestoreFromTheLogPutsThePrunedRegistryBack) {
 
     const std::string regFile = TempPath("instdll-log-restore.reg");
     std::string said;
-    EXPECT_EQ(Run(RestoreCommand(logPath, regFile) + " --live", &said), 0U) << said;
+    EXPECT_EQ(RunToEnd(RestoreCommand(logPath, regFile) + " --live", &said), 0U) << said;
     EXPECT_NE(said.find("process " + std::to_string(GetCurrentProcessId())), std::string::npos)
         << said;
     EXPECT_NE(said.find("raised by 1, from 4 to 5"), std::string::npos) << said;
-    EXPECT_EQ(Run("regedit.exe /s \"" + regFile + "\""), 0U);
+    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
     DeleteFileA(regFile.c_str());
     EXPECT_EQ(PrunedRegistry(), before);
 }
@@ -333,10 +333,10 @@ TEST_F(LogWineTest, RestoreSaysWhatTheLogCouldNotHold) {
     RunCatalogue();
     const std::string regFile = TempPath("instdll-log-restore.reg");
     std::string said;
-    EXPECT_EQ(Run(RestoreCommand(logPath, regFile), &said), 1U) << said;
+    EXPECT_EQ(RunToEnd(RestoreCommand(logPath, regFile), &said), 1U) << said;
     EXPECT_NE(said.find("value \"Huge\" holds 70000 bytes"), std::string::npos) << said;
     EXPECT_NE(said.find("raise it by 1"), std::string::npos) << said;
-    EXPECT_EQ(Run("regedit.exe /s \"" + regFile + "\""), 0U);
+    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
     DeleteFileA(regFile.c_str());
     RegistryAccess& registry = SystemRegistry();
     EXPECT_TRUE(ReadRawValue(registry, UninstallEntryPath("Zk:B"), kDisplayNameValue));
