@@ -72,8 +72,9 @@ echo "== Putting it back: instdll-inspect --restore on the log, imported with re
 "$WINE" "$inspect" --code-page 1252 --restore "$(windows_path "$work/instdll.log")" \
     --out "$(windows_path "$work/restore.reg")" --live | tr -d '\r'
 "$WINE" regedit /S "$(windows_path "$work/restore.reg")"
-# The titles the setup added live under HKEY_CURRENT_USER, which the restore leaves alone.
-machine_part() { sed '/^HKEY_CURRENT_USER/,$d'; }
+# What the pruning deleted: the restore leaves alone the title the setup added (under
+# HKEY_CURRENT_USER) and the value its RegDBDeleteValue call deleted.
+machine_part() { sed '/^HKEY_CURRENT_USER/,$d' | grep -v '^    PendingReboot '; }
 if [ "$(family_registry | machine_part)" != "$(echo "$before" | machine_part)" ]; then
     echo "The restore did not put the machine's keys back as they were:" >&2
     diff <(echo "$before" | machine_part) <(family_registry | machine_part) >&2 || true
