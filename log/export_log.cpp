@@ -80,7 +80,7 @@ const char* ProcessView() {
     return kLogProcess64;
 #else
     using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     const auto isWow64 = kernel == nullptr ? nullptr
                                            : reinterpret_cast<IsWow64>(reinterpret_cast<void (*)()>(
                                                  GetProcAddress(kernel, "IsWow64Process")));
