@@ -1,5 +1,6 @@
 #include "inspect/run_log.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <memory>
@@ -19,6 +20,9 @@ constexpr char kTimePattern[] = "dddd-dd-dd dd:dd:dd.ddd";
 constexpr std::size_t kTimeSize = sizeof kTimePattern - 1;
 constexpr char kLineExpected[] =
     "a call log line: \"YYYY-MM-DD hh:mm:ss.mmm [pid] Export: text\" of at most 512 bytes";
+// A record joined from its lines may hold this many characters: more than any the library
+// writes (a value of 64 KB as hex, with its name), so a file of endless continuations is refused.
+constexpr std::size_t kLongestRecord = std::size_t{1} << 20;
 constexpr char16_t kMachineRoot[] = u"HKEY_LOCAL_MACHINE\\";
 constexpr char16_t kSoftware[] = u"SOFTWARE\\";
 constexpr char16_t kWow64Node[] = u"WOW6432Node\\";
@@ -191,6 +195,10 @@ public:
             if (!pending || pending->exportName != line->exportName) {
                 return LogRefusal{number, "the first line of the record this line continues"};
             }
+            if (pending->text.size() + line->text.size() > kLongestRecord) {
+                return LogRefusal{number, "a record of at most " + std::to_string(kLongestRecord) +
+                                              " characters"};
+            }
             pending->text += line->text;
             return std::nullopt;
         }
@@ -208,13 +216,16 @@ public:
         for (auto& [pid, open] : calls_) {
             if (open) EndCall(*open, false);
         }
+        std::stable_sort(gaps_.begin(), gaps_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [line, what] : gaps_) {
+            plan_.gaps.push_back("line " + std::to_string(line) + ": " + what);
+        }
         return std::move(plan_);
     }
 
 private:
-    void Gap(std::size_t line, const std::string& what) {
-        plan_.gaps.push_back("line " + std::to_string(line) + ": " + what);
-    }
+    void Gap(std::size_t line, const std::string& what) { gaps_.emplace_back(line, what); }
 
     std::optional<LogRefusal> Take(std::uint32_t pid, const Record& record) {
         std::optional<OpenCall>& open = calls_[pid];
@@ -402,6 +413,7 @@ private:
     RestorePlan plan_;
     std::map<std::uint32_t, std::optional<Record>> pending_;
     std::map<std::uint32_t, std::optional<OpenCall>> calls_;
+    std::vector<std::pair<std::size_t, std::string>> gaps_;  // by line when the log is read
 };
 
 }  // namespace

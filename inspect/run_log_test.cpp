@@ -146,8 +146,8 @@ std::vector<Case> Cases() {
          0,
          kUninstallListing,
          0,
-         {"line 7: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:B]",
-          "line 1: process 3's call"}},
+         {"line 1: process 3's call",
+          "line 7: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:B]"}},
         {"value named by size",
          Lines(5, CallOpening()) +
              Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")",
@@ -243,6 +243,20 @@ std::vector<Case> Cases() {
          0,
          {}},
         {"a line longer than the log writes", Line(5, std::string(600, 'x')), {}, 1, {}, 0, {}},
+        {"endless continuations",
+         Line(5, "called") +
+             [] {
+                 std::string lines;
+                 for (int i = 0; i < 3000; ++i) {
+                     lines += Line(5, std::string(400, 'x'), "04:21:51.286", ":+ ");
+                 }
+                 return lines;
+             }(),
+         {},
+         2623,
+         {},
+         0,
+         {}},
     };
     return cases;
 }
