@@ -6,13 +6,16 @@
 namespace instdll::inspect {
 
 const char kUsage[] =
-    "usage: instdll-inspect [--code-page N] [--json] (FILE.reg... | --live) [QUESTION]\n"
+    "usage: instdll-inspect [--code-page N] [--view 32|64] [--json] (FILE.reg... | --live)\n"
+    "                       [QUESTION]\n"
     "       instdll-inspect [--code-page N] --restore LOG [--pid N] [--from TIME] --out FILE.reg\n"
     "                       [--live]\n"
     "Answers as InstDLL would on the registry in the export files (read in order) or, on\n"
     "Windows, on the machine's own registry; never writes to a registry (but for\n"
     "--restore --live, which raises the component counter).\n"
     "  --code-page N        the customer's ANSI code page: 1251 (default), 1252 or 932\n"
+    "  --view 32|64         for the 32-bit DLL (default; its HKLM\\SOFTWARE keys are under\n"
+    "                       WOW6432Node on 64-bit Windows) or the 64-bit DLL\n"
     "  --json               one JSON object instead of tables\n"
     "QUESTION, one of (default: the catalogue InitV7Info builds and what its scans skip):\n"
     "  --find DIR           what FindISUInCatalog(DIR) returns\n"
@@ -55,7 +58,8 @@ std::optional<unsigned> CodePageNumber(const std::string& text) {
     return static_cast<unsigned>(*number);
 }
 
-constexpr const char* kValueOptions[] = {"--code-page", "--backup", "--out", "--pid", "--from"};
+constexpr const char* kValueOptions[] = {"--code-page", "--backup", "--view",
+                                         "--out",       "--pid",    "--from"};
 
 std::optional<std::uint32_t> ProcessNumber(const std::string& text) {
     const std::optional<unsigned long long> number = DecimalNumber(text, 10);
@@ -75,6 +79,9 @@ std::optional<std::string> TakeValue(Options& options, const std::string& option
                                      const std::string& value) {
     if (option == "--backup") {
         options.backup = value;
+    } else if (option == "--view") {
+        if (value != "32" && value != "64") return "--view is 32 or 64, not " + value;
+        options.viewBits = value == "32" ? 32 : 64;
     } else if (option == "--out") {
         options.out = value;
     } else if (option == "--pid") {

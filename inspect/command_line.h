@@ -23,6 +23,7 @@ struct Options {
     std::optional<std::string> out;
     std::optional<std::uint32_t> pid;
     std::string from;
+    unsigned viewBits = 32;  // the build of the DLL the answer is for
 };
 
 extern const char kUsage[];
