@@ -20,4 +20,20 @@ void LowerComponentCounter(RegistryAccess& registry, std::uint32_t removed) {
                      NumberValue{static_cast<std::uint32_t>(count), stored->type});
 }
 
+std::optional<CounterChange> RaiseComponentCounter(RegistryAccess& registry, const char* keyPath,
+                                                   std::uint32_t added) {
+    const RegistryKey key = OpenKey(registry, kHkeyLocalMachine, keyPath);
+    if (!key.is_open()) return std::nullopt;
+    const std::optional<NumberValue> stored = ReadNumberValue(key, kComponentCounterValue);
+    if (!stored) return std::nullopt;
+    const std::int64_t count = std::int64_t{static_cast<std::int32_t>(stored->bits)} + added;
+    if (count > INT32_MAX) return std::nullopt;
+    const auto after = static_cast<std::uint32_t>(count);
+    if (WriteNumberValue(key, kComponentCounterValue, NumberValue{after, stored->type}) !=
+        kErrorSuccess) {
+        return std::nullopt;
+    }
+    return CounterChange{stored->bits, after};
+}
+
 }  // namespace instdll

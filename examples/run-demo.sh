@@ -2,7 +2,8 @@
 # Inside a Wine session: shows what instdll-inspect says the setup's pruning will do on the
 # sample registry, imports it, runs the demo setup silently with the DLL's log on and prints what
 # each call returned, the family's registry before and after, the log, and whether the plan and
-# the outcome agree.
+# the outcome agree; then puts back what the setup deleted with instdll-inspect --restore on the
+# log and checks that the machine's part of the family's registry is as it was.
 # Usage: run-demo.sh SETUP_EXE [AFTER_DUMP_FILE]
 set -euo pipefail
 setup=$(realpath "$1")
@@ -62,3 +63,18 @@ if [ "$(planned_deletions "$planned")" != "$(keys_gone "$before" "$after")" ] ||
 fi
 echo "As planned: $(keys_gone "$before" "$after" | wc -l) keys deleted," \
     "counter $(counter_in "$before") -> $(counter_in "$after")"
+echo
+
+echo "== Putting it back: instdll-inspect --restore on the log, imported with regedit /s"
+"$WINE" "$inspect" --code-page 1252 --restore "$(windows_path "$work/instdll.log")" \
+    --out "$(windows_path "$work/restore.reg")" --live | tr -d '\r'
+"$WINE" regedit /S "$(windows_path "$work/restore.reg")"
+# What the pruning deleted: the restore leaves alone the title the setup added (under
+# HKEY_CURRENT_USER) and the value its RegDBDeleteValue call deleted.
+machine_part() { sed '/^HKEY_CURRENT_USER/,$d' | grep -v '^    PendingReboot '; }
+if [ "$(family_registry | machine_part)" != "$(echo "$before" | machine_part)" ]; then
+    echo "The restore did not put the machine's keys back as they were:" >&2
+    diff <(echo "$before" | machine_part) <(family_registry | machine_part) >&2 || true
+    exit 1
+fi
+echo "The machine's keys are as they were before the setup"

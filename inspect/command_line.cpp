@@ -1,14 +1,18 @@
 #include "inspect/command_line.h"
 
 #include "inspect/code_page_converter.h"
+#include "inspect/run_log.h"
 
 namespace instdll::inspect {
 
 const char kUsage[] =
     "usage: instdll-inspect [--code-page N] [--view 32|64] [--json] (FILE.reg... | --live)\n"
     "                       [QUESTION]\n"
+    "       instdll-inspect [--code-page N] --restore LOG [--pid N] [--from TIME] --out FILE.reg\n"
+    "                       [--live]\n"
     "Answers as InstDLL would on the registry in the export files (read in order) or, on\n"
-    "Windows, on the machine's own registry; never writes to a registry.\n"
+    "Windows, on the machine's own registry; never writes to a registry (but for\n"
+    "--restore --live, which raises the component counter).\n"
     "  --code-page N        the customer's ANSI code page: 1251 (default), 1252 or 932\n"
     "  --view 32|64         for the 32-bit DLL (default; its HKLM\\SOFTWARE keys are under\n"
     "                       WOW6432Node on 64-bit Windows) or the 64-bit DLL\n"
@@ -17,7 +21,12 @@ const char kUsage[] =
     "  --find DIR           what FindISUInCatalog(DIR) returns\n"
     "  --prune DIR KEEP     what RemoveAllInCatExcept(DIR, KEEP) deletes, and the counter\n"
     "    --backup FILE.reg  and write a .reg that restores what it deletes\n"
-    "  --title NAME TITLE   what RegDBAddToTitles(NAME, TITLE) stores\n";
+    "  --title NAME TITLE   what RegDBAddToTitles(NAME, TITLE) stores\n"
+    "--restore LOG writes a .reg that puts back what the RemoveAllInCatExcept calls in the\n"
+    "INSTDLL_LOG file LOG deleted, and says by how much to raise the component counter:\n"
+    "  --pid N              only the calls of process N\n"
+    "  --from TIME          only calls at or after TIME (YYYY-MM-DD[ hh:mm[:ss[.mmm]]])\n"
+    "  --live               on Windows: raise the machine's counter by that much too\n";
 
 namespace {
 
@@ -31,16 +40,76 @@ constexpr QuestionOption kQuestions[] = {
     {"--find", Question::Find, 1},
     {"--prune", Question::Prune, 2},
     {"--title", Question::Title, 2},
+    {"--restore", Question::Restore, 1},
 };
 
-std::optional<unsigned> CodePageNumber(const std::string& text) {
-    if (text.empty() || text.size() > 5 ||
+// A decimal number of at most `digits` digits and nothing else.
+std::optional<unsigned long long> DecimalNumber(const std::string& text, std::size_t digits) {
+    if (text.empty() || text.size() > digits ||
         text.find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
     }
-    const auto number = static_cast<unsigned>(std::stoul(text));
-    if (!IsSupportedCodePage(number)) return std::nullopt;
-    return number;
+    return std::stoull(text);
+}
+
+std::optional<unsigned> CodePageNumber(const std::string& text) {
+    const std::optional<unsigned long long> number = DecimalNumber(text, 5);
+    if (!number || !IsSupportedCodePage(static_cast<unsigned>(*number))) return std::nullopt;
+    return static_cast<unsigned>(*number);
+}
+
+constexpr const char* kValueOptions[] = {"--code-page", "--backup", "--view",
+                                         "--out",       "--pid",    "--from"};
+
+std::optional<std::uint32_t> ProcessNumber(const std::string& text) {
+    const std::optional<unsigned long long> number = DecimalNumber(text, 10);
+    if (!number || *number > UINT32_MAX) return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
+}
+
+bool IsValueOption(const std::string& argument) {
+    for (const char* option : kValueOptions) {
+        if (argument == option) return true;
+    }
+    return false;
+}
+
+// The value of an option that takes one; a message when it is not a value that option takes.
+std::optional<std::string> TakeValue(Options& options, const std::string& option,
+                                     const std::string& value) {
+    if (option == "--backup") {
+        options.backup = value;
+    } else if (option == "--view") {
+        if (value != "32" && value != "64") return "--view is 32 or 64, not " + value;
+        options.viewBits = value == "32" ? 32 : 64;
+    } else if (option == "--out") {
+        options.out = value;
+    } else if (option == "--pid") {
+        options.pid = ProcessNumber(value);
+        if (!options.pid) return "not a process id: " + value;
+    } else if (option == "--from") {
+        if (!IsLogTimePrefix(value)) return "not a time as the log writes it: " + value;
+        options.from = value;
+    } else if (const std::optional<unsigned> codePage = CodePageNumber(value)) {
+        options.codePage = *codePage;
+    } else {
+        return "unsupported code page " + value + " (1251, 1252 or 932)";
+    }
+    return std::nullopt;
+}
+
+// What is wrong with the options of --restore, if anything.
+std::optional<std::string> RestoreMistake(const Options& options) {
+    if (options.question != Question::Restore) {
+        if (options.out || options.pid || !options.from.empty()) {
+            return std::string("--out, --pid and --from go with --restore");
+        }
+        return std::nullopt;
+    }
+    if (!options.files.empty()) return std::string("--restore reads a log, not export files");
+    if (options.json) return std::string("--restore answers in text only");
+    if (!options.out) return std::string("--restore needs --out FILE.reg");
+    return std::nullopt;
 }
 
 }  // namespace
@@ -57,19 +126,9 @@ std::variant<Options, std::string> ParseOptions(const std::vector<std::string>& 
         } else if (argument == "--live") {
             if (!liveAvailable) return std::string("--live reads a Windows machine's own registry");
             options.live = true;
-        } else if (argument == "--code-page" || argument == "--backup" || argument == "--view") {
+        } else if (IsValueOption(argument)) {
             if (left < 1) return argument + " needs an argument";
-            const std::string& value = arguments[++at];
-            if (argument == "--backup") {
-                options.backup = value;
-            } else if (argument == "--view") {
-                if (value != "32" && value != "64") return "--view is 32 or 64, not " + value;
-                options.viewBits = value == "32" ? 32 : 64;
-            } else if (const std::optional<unsigned> codePage = CodePageNumber(value)) {
-                options.codePage = *codePage;
-            } else {
-                return "unsupported code page " + value + " (1251, 1252 or 932)";
-            }
+            if (auto mistake = TakeValue(options, argument, arguments[++at])) return *mistake;
         } else if (argument.rfind("--", 0) == 0) {
             const QuestionOption* found = nullptr;
             for (const QuestionOption& question : kQuestions) {
@@ -89,7 +148,8 @@ std::variant<Options, std::string> ParseOptions(const std::vector<std::string>& 
             options.files.push_back(argument);
         }
     }
-    if (options.live == !options.files.empty()) {
+    if (const std::optional<std::string> mistake = RestoreMistake(options)) return *mistake;
+    if (options.question != Question::Restore && options.live == !options.files.empty()) {
         return std::string(options.live ? "--live or export files, not both"
                                         : "no export file given");
     }

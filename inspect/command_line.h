@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -7,7 +8,7 @@
 
 namespace instdll::inspect {
 
-enum class Question { Catalogue, Find, Prune, Title };
+enum class Question { Catalogue, Find, Prune, Title, Restore };
 
 struct Options {
     std::vector<std::string> files;  // UTF-8 names, read in order
@@ -18,6 +19,10 @@ struct Options {
     std::string first;   // DIR or NAME, UTF-8
     std::string second;  // KEEP or TITLE, UTF-8
     std::optional<std::string> backup;
+    // --restore LOG: first is LOG.
+    std::optional<std::string> out;
+    std::optional<std::uint32_t> pid;
+    std::string from;
     unsigned viewBits = 32;  // the build of the DLL the answer is for
 };
 

@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "registry/named_mutex_lock.h"
 #include "registry/registry_paths.h"
+#include "registry/win32_registry.h"
 
 namespace instdll::inspect {
 namespace {
@@ -132,6 +134,12 @@ void CopyLiveRegistry(RegistryView view, RegistryImport& import) {
         CopyKey(source, Widened(place.path),
                 Widened(view.MachinePath(place.root, place.path).c_str()), place.depth, import);
     }
+}
+
+std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added) {
+    NamedMutexLock lock;
+    const SharedStateGuard guard(lock);
+    return RaiseComponentCounter(SystemRegistry(), keyPath.c_str(), added);
 }
 
 }  // namespace instdll::inspect

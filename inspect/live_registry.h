@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "catalog/component_counter.h"
 #include "inspect/registry_import.h"
 #include "registry/registry_view.h"
 
@@ -12,5 +16,9 @@ bool LiveMachineIs64Bit();
 // only in that DLL's view whichever build the tool is, and names each key where the machine
 // stores it, as an export of the machine would.
 void CopyLiveRegistry(RegistryView view, RegistryImport& import);
+
+// Raises the component counter at HKEY_LOCAL_MACHINE\`keyPath` by `added` under the lock the
+// library's setups share it by; nothing when it cannot be read or written.
+std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added);
 
 }  // namespace instdll::inspect

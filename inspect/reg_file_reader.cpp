@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "inspect/reg_file_writer.h"
 #include "inspect/unicode_text.h"
 #include "registry/registry_access.h"
 
@@ -171,160 +172,33 @@ std::optional<std::uint32_t> HexNumber(std::u16string_view text) {
     return number;
 }
 
-void AppendUtf16Le(std::vector<std::uint8_t>& bytes, std::u16string_view text) {
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+// A quoted text starting at `line[at]`, with \\ and \" escapes; `at` moves past it.
+std::optional<std::string> Quoted(std::u16string_view line, std::size_t& at, std::u16string& text,
+                                  const char* closing) {
+    text.clear();
+    for (++at; at < line.size(); ++at) {
+        const char16_t c = line[at];
+        if (c == u'"') {
+            ++at;
+            return std::nullopt;
+        }
+        if (c == u'\\') {
+            if (++at == line.size() || (line[at] != u'\\' && line[at] != u'"')) {
+                return std::string("\\\\ or \\\" after a backslash");
+            }
+        }
+        text += line[at];
     }
+    return std::string(closing);
 }
 
-// One logical line at a time: the header, key lines, value lines.
-class LineParser {
-public:
-    explicit LineParser(RegistryImport& import) : import_(import) {}
-
-    bool version4() const { return version4_; }
-
-    std::optional<std::string> Header(std::u16string_view line) {
-        line = Trimmed(line);
-        if (line == kVersion5Header) return std::nullopt;
-        if (line == kVersion4Header) {
-            version4_ = true;
-            return std::nullopt;
-        }
-        return std::string(kHeaderExpected);
-    }
-
-    std::optional<std::string> Line(std::u16string_view line) {
-        line = Trimmed(line);
-        if (line.empty() || line.front() == u';') return std::nullopt;
-        if (line.front() == u'[') return KeyLine(line);
-        if (line.front() == u'"' || line.front() == u'@') return ValueLine(line);
-        return std::string("a key line, a value line or a comment");
-    }
-
-private:
-    std::optional<std::string> KeyLine(std::u16string_view line) {
-        if (line.back() != u']') return std::string("\"]\" at the end of the key line");
-        std::u16string_view path = line.substr(1, line.size() - 2);
-        const bool deletion = !path.empty() && path.front() == u'-';
-        if (deletion) path.remove_prefix(1);
-        if (Trimmed(path).empty()) return std::string("a key path between \"[\" and \"]\"");
-        inKey_ = true;
-        if (deletion) {
-            import_.DeleteKey(path);
-        } else {
-            import_.OpenKey(path);
-        }
-        return std::nullopt;
-    }
-
-    // A quoted text starting at `line[at]`, with \\ and \" escapes; `at` moves past it.
-    static std::optional<std::string> Quoted(std::u16string_view line, std::size_t& at,
-                                             std::u16string& text, const char* closing) {
-        text.clear();
-        for (++at; at < line.size(); ++at) {
-            const char16_t c = line[at];
-            if (c == u'"') {
-                ++at;
-                return std::nullopt;
-            }
-            if (c == u'\\') {
-                if (++at == line.size() || (line[at] != u'\\' && line[at] != u'"')) {
-                    return std::string("\\\\ or \\\" after a backslash");
-                }
-            }
-            text += line[at];
-        }
-        return std::string(closing);
-    }
-
-    std::optional<std::string> ValueLine(std::u16string_view line) {
-        if (!inKey_) return std::string("a key line before the first value");
-        std::size_t at = 0;
-        name_.clear();
-        if (line.front() == u'@') {
-            at = 1;
-        } else if (auto failure =
-                       Quoted(line, at, name_, "a closing quotation mark after the value name")) {
-            return failure;
-        }
-        while (at < line.size() && IsBlank(line[at])) ++at;
-        if (at == line.size() || line[at] != u'=') return std::string("\"=\" after the value name");
-        return Data(Trimmed(line.substr(at + 1)));
-    }
-
-    std::optional<std::string> Data(std::u16string_view data) {
-        if (data == u"-") {
-            import_.DeleteValue(name_);
-            return std::nullopt;
-        }
-        if (!data.empty() && data.front() == u'"') return StringData(data);
-        if (StartsWith(data, u"dword:")) return DwordData(data.substr(6));
-        if (StartsWith(data, u"hex:")) return HexData(kRegBinary, data.substr(4));
-        if (StartsWith(data, u"hex(")) {
-            const std::size_t close = data.find(u"):");
-            const std::optional<std::uint32_t> type = close == std::u16string_view::npos
-                                                          ? std::nullopt
-                                                          : HexNumber(data.substr(4, close - 4));
-            if (!type) return std::string("a type number in hex and \"):\" after \"hex(\"");
-            return HexData(*type, data.substr(close + 2));
-        }
-        return std::string("a string, \"-\", \"dword:\", \"hex:\" or \"hex(N):\" after \"=\"");
-    }
-
-    std::optional<std::string> StringData(std::u16string_view data) {
-        std::size_t at = 0;
-        if (auto failure = Quoted(data, at, text_, "a closing quotation mark after the string")) {
-            return failure;
-        }
-        if (at != data.size()) return std::string("the end of the line after the string");
-        bytes_.clear();
-        AppendUtf16Le(bytes_, text_);
-        AppendUtf16Le(bytes_, std::u16string_view(u"\0", 1));
-        import_.SetValue(name_, kRegSz, bytes_, TextEncoding::Utf16);
-        return std::nullopt;
-    }
-
-    std::optional<std::string> DwordData(std::u16string_view digits) {
-        const std::optional<std::uint32_t> number = HexNumber(digits);
-        if (!number) return std::string("1 to 8 hex digits after \"dword:\"");
-        bytes_.clear();
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes_.push_back(static_cast<std::uint8_t>(*number >> shift));
-        }
-        import_.SetValue(name_, kRegDword, bytes_, TextEncoding::Utf16);
-        return std::nullopt;
-    }
-
-    // Comma-separated bytes of one or two hex digits; a comma may end the list.
-    std::optional<std::string> HexData(std::uint32_t type, std::u16string_view list) {
-        bytes_.clear();
-        std::size_t at = 0;
-        while (at < list.size()) {
-            while (at < list.size() && IsBlank(list[at])) ++at;
-            const std::size_t start = at;
-            while (at < list.size() && at - start < 3 && HexDigit(list[at]) >= 0) ++at;
-            const std::optional<std::uint32_t> byte =
-                at - start <= 2 ? HexNumber(list.substr(start, at - start)) : std::nullopt;
-            while (at < list.size() && IsBlank(list[at])) ++at;
-            if (!byte || (at < list.size() && list[at] != u',')) {
-                return std::string("bytes of two hex digits separated by commas");
-            }
-            bytes_.push_back(static_cast<std::uint8_t>(*byte));
-            ++at;
-        }
-        import_.SetValue(name_, type, bytes_, version4_ ? TextEncoding::Ansi : TextEncoding::Utf16);
-        return std::nullopt;
-    }
-
-    RegistryImport& import_;
-    bool version4_ = false;
-    bool inKey_ = false;
-    std::u16string name_;
-    std::u16string text_;
-    std::vector<std::uint8_t> bytes_;
-};
+// Which header the line is: REGEDIT4's ANSI hex text or version 5.00's UTF-16LE.
+std::optional<TextEncoding> HeaderHexText(std::u16string_view line) {
+    line = Trimmed(line);
+    if (line == kVersion5Header) return TextEncoding::Utf16;
+    if (line == kVersion4Header) return TextEncoding::Ansi;
+    return std::nullopt;
+}
 
 // A value line ending in a backslash goes on in the next line, whose leading blanks drop.
 bool Continues(std::u16string_view line) {
@@ -334,10 +208,112 @@ bool Continues(std::u16string_view line) {
 
 }  // namespace
 
+std::optional<std::string> RegLineParser::Line(std::u16string_view line) {
+    line = Trimmed(line);
+    if (line.empty() || line.front() == u';') return std::nullopt;
+    if (line.front() == u'[') return KeyLine(line);
+    if (line.front() == u'"' || line.front() == u'@') return ValueLine(line);
+    return std::string("a key line, a value line or a comment");
+}
+
+std::optional<std::string> RegLineParser::KeyLine(std::u16string_view line) {
+    if (line.back() != u']') return std::string("\"]\" at the end of the key line");
+    std::u16string_view path = line.substr(1, line.size() - 2);
+    const bool deletion = !path.empty() && path.front() == u'-';
+    if (deletion) path.remove_prefix(1);
+    if (Trimmed(path).empty()) return std::string("a key path between \"[\" and \"]\"");
+    inKey_ = true;
+    if (deletion) {
+        sink_.DeleteKey(path);
+    } else {
+        sink_.OpenKey(path);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RegLineParser::ValueLine(std::u16string_view line) {
+    if (!inKey_) return std::string("a key line before the first value");
+    std::size_t at = 0;
+    name_.clear();
+    if (line.front() == u'@') {
+        at = 1;
+    } else if (auto failure =
+                   Quoted(line, at, name_, "a closing quotation mark after the value name")) {
+        return failure;
+    }
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    if (at == line.size() || line[at] != u'=') return std::string("\"=\" after the value name");
+    return Data(Trimmed(line.substr(at + 1)));
+}
+
+std::optional<std::string> RegLineParser::Data(std::u16string_view data) {
+    if (data == u"-") {
+        sink_.DeleteValue(name_);
+        return std::nullopt;
+    }
+    if (!data.empty() && data.front() == u'"') return StringData(data);
+    if (StartsWith(data, u"dword:")) return DwordData(data.substr(6));
+    if (StartsWith(data, u"hex:")) return HexData(kRegBinary, data.substr(4));
+    if (StartsWith(data, u"hex(")) {
+        const std::size_t close = data.find(u"):");
+        const std::optional<std::uint32_t> type = close == std::u16string_view::npos
+                                                      ? std::nullopt
+                                                      : HexNumber(data.substr(4, close - 4));
+        if (!type) return std::string("a type number in hex and \"):\" after \"hex(\"");
+        return HexData(*type, data.substr(close + 2));
+    }
+    return std::string("a string, \"-\", \"dword:\", \"hex:\" or \"hex(N):\" after \"=\"");
+}
+
+std::optional<std::string> RegLineParser::StringData(std::u16string_view data) {
+    std::size_t at = 0;
+    if (auto failure = Quoted(data, at, text_, "a closing quotation mark after the string")) {
+        return failure;
+    }
+    if (at != data.size()) return std::string("the end of the line after the string");
+    bytes_.clear();
+    AppendUtf16Le(bytes_, text_);
+    AppendUtf16Le(bytes_, std::u16string_view(u"\0", 1));
+    sink_.SetValue(name_, kRegSz, bytes_, TextEncoding::Utf16);
+    return std::nullopt;
+}
+
+std::optional<std::string> RegLineParser::DwordData(std::u16string_view digits) {
+    const std::optional<std::uint32_t> number = HexNumber(digits);
+    if (!number) return std::string("1 to 8 hex digits after \"dword:\"");
+    bytes_.clear();
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes_.push_back(static_cast<std::uint8_t>(*number >> shift));
+    }
+    sink_.SetValue(name_, kRegDword, bytes_, TextEncoding::Utf16);
+    return std::nullopt;
+}
+
+// Comma-separated bytes of one or two hex digits; a comma may end the list.
+std::optional<std::string> RegLineParser::HexData(std::uint32_t type, std::u16string_view list) {
+    bytes_.clear();
+    std::size_t at = 0;
+    while (at < list.size()) {
+        while (at < list.size() && IsBlank(list[at])) ++at;
+        const std::size_t start = at;
+        while (at < list.size() && at - start < 3 && HexDigit(list[at]) >= 0) ++at;
+        const std::optional<std::uint32_t> byte =
+            at - start <= 2 ? HexNumber(list.substr(start, at - start)) : std::nullopt;
+        while (at < list.size() && IsBlank(list[at])) ++at;
+        if (!byte || (at < list.size() && list[at] != u',')) {
+            return std::string("bytes of two hex digits separated by commas");
+        }
+        bytes_.push_back(static_cast<std::uint8_t>(*byte));
+        ++at;
+    }
+    sink_.SetValue(name_, type, bytes_, hexText_);
+    return std::nullopt;
+}
+
 std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& converter,
-                                     RegistryImport& import) {
+                                     RegFileSink& import) {
     PhysicalLines lines(in, converter);
-    LineParser parser(import);
+    RegLineParser parser(import, TextEncoding::Utf16);
     std::u16string physical;
     std::u16string logical;
     std::optional<LineFailure> failure;
@@ -347,8 +323,10 @@ std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& 
         if (failure) return ReadError{start, failure->expected};
         if (!headerRead) {
             if (Trimmed(physical).empty()) continue;
-            if (auto expected = parser.Header(physical)) return ReadError{start, *expected};
-            if (parser.version4()) lines.TakeAnsiOnly();
+            const std::optional<TextEncoding> hexText = HeaderHexText(physical);
+            if (!hexText) return ReadError{start, kHeaderExpected};
+            parser.TakeHexTextAs(*hexText);
+            if (*hexText == TextEncoding::Ansi) lines.TakeAnsiOnly();
             headerRead = true;
             continue;
         }

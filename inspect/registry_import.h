@@ -6,15 +6,13 @@
 #include <vector>
 
 #include "inspect/code_page_converter.h"
+#include "inspect/reg_file_sink.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
 #include "registry/root_names.h"
 #include "text/ansi_text.h"
 
 namespace instdll::inspect {
-
-// How the bytes of a text-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) arrive.
-enum class TextEncoding { Utf16, Ansi };
 
 // A name the code page cannot hold; the key or value it names is left out of the registry.
 struct Unrepresentable {
@@ -32,7 +30,7 @@ struct Unrepresentable {
 // keys and not with the source. Names and text reach the registry in the ANSI code page. Keys
 // keep the names the machine stores them under, WOW6432Node included: a RegistryView finds the
 // ones a DLL sees.
-class RegistryImport {
+class RegistryImport final : public RegFileSink {
 public:
     RegistryImport(MemoryRegistry& registry, const CodePageConverter& converter,
                    const AnsiCodePage& codePage)
@@ -40,11 +38,11 @@ public:
 
     // `path` starts with its root ("HKEY_LOCAL_MACHINE" or "HKLM", ...); other roots are
     // accepted and dropped.
-    void OpenKey(std::u16string_view path);
-    void DeleteKey(std::u16string_view path);
+    void OpenKey(std::u16string_view path) override;
+    void DeleteKey(std::u16string_view path) override;
     void SetValue(std::u16string_view name, std::uint32_t type,
-                  const std::vector<std::uint8_t>& data, TextEncoding encoding);
-    void DeleteValue(std::u16string_view name);
+                  const std::vector<std::uint8_t>& data, TextEncoding encoding) override;
+    void DeleteValue(std::u16string_view name) override;
 
     const std::vector<Unrepresentable>& unrepresentable() const { return unrepresentable_; }
     // Whether any key under HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node arrived: the source is a

@@ -11,7 +11,9 @@
 #include "inspect/command_line.h"
 #include "inspect/reg_file_reader.h"
 #include "inspect/report.h"
+#include "inspect/run_log.h"
 #include "inspect/unicode_text.h"
+#include "log/log_format.h"
 #include "text/host_code_page.h"
 
 #ifdef _WIN32
@@ -21,6 +23,7 @@
 namespace instdll::inspect {
 namespace {
 
+constexpr int kIncomplete = 1;
 constexpr int kBadInput = 2;
 
 #ifdef _WIN32
@@ -57,6 +60,28 @@ private:
 
 std::filesystem::path FilePath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
 
+// Opens `file` into `in`; the failure's status, if it fails.
+std::optional<int> OpenFile(const std::string& file, std::ifstream& in, const Failure& failure) {
+    const std::filesystem::path path = FilePath(file);
+    std::error_code ignored;
+    // A directory opens for reading on Linux and would read as an empty file.
+    if (std::filesystem::is_directory(path, ignored)) return failure.File("open", file, EISDIR);
+    errno = 0;
+    in.open(path, std::ios::binary);
+    if (!in) return failure.File("open", file, errno);
+    return std::nullopt;
+}
+
+std::optional<int> WriteFile(const std::string& file, const std::string& bytes,
+                             const Failure& failure) {
+    errno = 0;
+    std::ofstream output(FilePath(file), std::ios::binary);
+    output << bytes;
+    output.close();
+    if (!output) return failure.File("write", file, errno);
+    return std::nullopt;
+}
+
 // Loads every source into `import` and tells which view the answers are for; the status of the
 // first failure, if any.
 std::variant<RegistryView, int> Load(const Options& options, const CodePageConverter& converter,
@@ -69,15 +94,8 @@ std::variant<RegistryView, int> Load(const Options& options, const CodePageConve
     }
 #endif
     for (const std::string& file : options.files) {
-        const std::filesystem::path path = FilePath(file);
-        std::error_code ignored;
-        // A directory opens for reading on Linux and would read as an empty export.
-        if (std::filesystem::is_directory(path, ignored)) {
-            return failure.File("open", file, EISDIR);
-        }
-        errno = 0;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return failure.File("open", file, errno);
+        std::ifstream in;
+        if (const std::optional<int> status = OpenFile(file, in, failure)) return *status;
         if (const std::optional<ReadError> error = ReadRegFile(in, converter, import)) {
             return failure.Plain(file + ":" + std::to_string(error->line) + ": expected " +
                                  error->expected);
@@ -118,11 +136,9 @@ int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
         case Question::Prune: {
             const PruneAnswer answer = AskPrune(registry, view, codePage, *first, *second);
             if (options.backup) {
-                errno = 0;
-                std::ofstream backup(FilePath(*options.backup), std::ios::binary);
-                backup << BackupRegFile(answer, converter);
-                backup.close();
-                if (!backup) return failure.File("write", *options.backup, errno);
+                const std::optional<int> status =
+                    WriteFile(*options.backup, BackupRegFile(answer, converter), failure);
+                if (status) return *status;
             }
             report->Prune(left, *first, *second, answer);
             break;
@@ -130,8 +146,81 @@ int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
         case Question::Title:
             report->Title(left, *first, *second, AskTitle(registry, view, *first, *second));
             break;
+        case Question::Restore:  // answered from the log, before any registry is loaded
+            break;
     }
     return 0;
+}
+
+// "[HKEY_LOCAL_MACHINE\...\Components] by N": raised on the machine with --live, else left to
+// the reader, since a .reg file can only set a value that another setup may have changed since.
+void ReportCounter(const CounterRaise& raise, bool live, std::ostream& out) {
+    const std::string key = "[" + ShownUtf8(raise.keyPath) + "]";
+    const std::string by = std::to_string(raise.by);
+    out << "Component counter " << key << ": ";
+#ifdef _WIN32
+    if (live) {
+        const std::u16string root = u"HKEY_LOCAL_MACHINE\\";
+        const std::optional<CounterChange> change =
+            raise.by > UINT32_MAX ? std::nullopt
+                                  : RaiseLiveCounter(ShownUtf8(raise.keyPath.substr(root.size())),
+                                                     static_cast<std::uint32_t>(raise.by));
+        if (change) {
+            out << "raised by " << by << ", from " << change->before << " to " << change->after
+                << "\n";
+            return;
+        }
+        out << "could not be raised here; ";
+    }
+#else
+    static_cast<void>(live);
+#endif
+    out << "the file leaves it alone: raise it by " << by << " after importing the file\n";
+}
+
+void ReportRestore(const Options& options, const RestorePlan& plan, std::ostream& out) {
+    out << "Put back what these " << kLogPruneExport << " calls deleted:\n";
+    for (const PruneCall& call : plan.calls) {
+        out << "  process " << call.pid << " at " << call.time << " (" << call.view << ", line "
+            << call.line << "): " << call.keysRestored
+            << (call.keysRestored == 1 ? " key" : " keys") << ", counter lowered by "
+            << call.counterLowered << "\n";
+    }
+    out << "Written to " << *options.out << " (import it with reg import or regedit /s):\n";
+    for (const RegFileKey& key : plan.keys) {
+        out << "  [" << ShownUtf8(key.path) << "] " << key.values.size()
+            << (key.values.size() == 1 ? " value" : " values") << "\n";
+    }
+    for (const CounterRaise& raise : plan.counter) ReportCounter(raise, options.live, out);
+    if (plan.gaps.empty()) return;
+    out << "Not put back as it was:\n";
+    for (const std::string& gap : plan.gaps) out << "  " << gap << "\n";
+}
+
+int Restore(const Options& options, const CodePageConverter& converter, std::ostream& out,
+            const Failure& failure) {
+    const std::string& log = options.first;
+    std::ifstream in;
+    if (const std::optional<int> status = OpenFile(log, in, failure)) return *status;
+    const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter);
+    if (in.bad()) return failure.File("read", log, 0);
+    if (const auto* refusal = std::get_if<LogRefusal>(&read)) {
+        return failure.Plain(log + ":" + std::to_string(refusal->line) + ": expected " +
+                             refusal->expected);
+    }
+    const RestorePlan& plan = std::get<RestorePlan>(read);
+    if (plan.calls.empty()) {
+        std::string message = "nothing to restore: no selected " + std::string(kLogPruneExport) +
+                              " call in " + log + " deleted a key that can be put back";
+        for (const std::string& gap : plan.gaps) message += "\n  " + gap;
+        return failure.Error(message);
+    }
+    if (const std::optional<int> status =
+            WriteFile(*options.out, RegFileBytes(plan.keys), failure)) {
+        return *status;
+    }
+    ReportRestore(options, plan, out);
+    return plan.gaps.empty() ? 0 : kIncomplete;
 }
 
 }  // namespace
@@ -145,6 +234,7 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
     if (!converter) {
         return failure.Error("code page " + std::to_string(options.codePage) + " is not installed");
     }
+    if (options.question == Question::Restore) return Restore(options, *converter, out, failure);
     const HostCodePage codePage(options.codePage);
     MemoryRegistry registry;
     RegistryImport import(registry, *converter, codePage);

@@ -7,11 +7,13 @@
 #include <unistd.h>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
 #include "inspect/backup_file.h"
 #include "inspect/reg_file_reader.h"
+#include "inspect/registry_import.h"
 #include "inspect/shown_text.h"
 #include "inspect/unicode_text.h"
 #include "registry/registry_paths.h"
@@ -194,6 +196,19 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
         {{pruned.path(), "--prune", "C:\\A\\", "", "--backup", "/nonexistent/b.reg"},
          "cannot write /nonexistent/b.reg: No such file or directory",
          false},
+        {{"--restore", good.path()}, "--restore needs --out FILE.reg", true},
+        {{"--restore", good.path(), "--out", "r.reg", "--json"},
+         "--restore answers in text only",
+         true},
+        {{"--restore", good.path(), "--out", "r.reg", good.path()},
+         "--restore reads a log, not export files",
+         true},
+        {{good.path(), "--pid", "5"}, "--out, --pid and --from go with --restore", true},
+        {{"--restore", good.path(), "--out", "r.reg", "--pid", "x"}, "not a process id: x", true},
+        {{"--restore", good.path(), "--out", "r.reg", "--from", "yesterday"},
+         "not a time as the log writes it: yesterday",
+         true},
+        {{"--restore", "/tmp", "--out", "r.reg"}, "cannot open /tmp: Is a directory", false},
     };
     for (const auto& row : cases) {
         const ToolRun run = RunTool(row.arguments);
@@ -207,6 +222,48 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
     const ToolRun malformed = RunTool({good.path(), bad.path()});
     EXPECT_EQ(malformed.status, 2);
     EXPECT_EQ(malformed.err, bad.path() + ":2: expected \"]\" at the end of the key line\n");
+}
+
+// The restore writes its file and says what it put back, from which call, and by how much to
+// raise the counter; a file that is no log is refused at its line, and nothing is written.
+TEST(Tool, RestoresFromALogOrRefusesItsLine) {
+    const std::string prefix = "2026-12-09 04:21:51.286 [352] RemoveAllInCatExcept: ";
+    std::string log;
+    for (const char* text :
+         {"called", "process: 64-bit", "counter @=dword:00000005",
+          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:Viewer]", "\"ZkFolder\"=\"Viewer\"",
+          "deleted, with 1 value",
+          "wrote [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Components] @=dword:00000004 "
+          "over @=dword:00000005",
+          "returned 1"}) {
+        log += prefix + text + "\r\n";
+    }
+    const ScratchFile logFile(log);
+    const ScratchFile notALog("REGEDIT4\n");
+    const std::string out = logFile.path() + ".reg";
+    const ToolRun run = RunTool({"--restore", logFile.path(), "--out", out});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Put back what these RemoveAllInCatExcept calls deleted:\n"
+              "  process 352 at 2026-12-09 04:21:51.286 (64-bit, line 1): 1 key, counter lowered "
+              "by 1\n"
+              "Written to " +
+                  out +
+                  " (import it with reg import or regedit /s):\n"
+                  "  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:Viewer] 1 value\n"
+                  "Component counter [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Components]: "
+                  "the file leaves it alone: raise it by 1 after importing the file\n");
+    std::ifstream written(out, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(written)),
+                            std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::remove(out.c_str());
+
+    const ToolRun refused = RunTool({"--restore", notALog.path(), "--out", out});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.rfind(notALog.path() + ":1: expected a call log line", 0), 0U)
+        << refused.err;
+    EXPECT_FALSE(std::ifstream(out).good());
 }
 
 // The same component in each code page: the answers name it in that code page, and a name it

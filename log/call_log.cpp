@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "log/log_format.h"
+
 namespace instdll {
 namespace {
 
@@ -28,7 +30,7 @@ CallLog::CallLog(LogSink& sink, const AnsiToUtf8& converter, std::string_view pr
 }
 
 LogRecord::LogRecord(CallLog* log) noexcept : log_(log) {
-    if (log_ != nullptr) StartLine(": ");
+    if (log_ != nullptr) StartLine(kLogRecordMark);
 }
 
 void LogRecord::StartLine(std::string_view mark) noexcept {
@@ -53,7 +55,7 @@ void LogRecord::Put(char byte) noexcept {
                                    : Utf8SequenceLength(unsignedByte) + kReserve;
     if (size_ + needed > kLineCapacity) {
         Flush();
-        StartLine(":+ ");
+        StartLine(kLogContinuationMark);
     }
     line_[size_++] = byte;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "log/log_format.h"
+
 namespace instdll {
 namespace {
 
@@ -79,6 +81,24 @@ PrefixText CallPrefix(const char* exportName) {
     }
     prefix.Put(exportName);
     return prefix;
+}
+
+// IsWow64Process is looked up: the oldest supported systems lack it, and they are all 32-bit.
+const char* ProcessView() {
+#ifdef _WIN64
+    return kLogProcess64;
+#else
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto isWow64 = kernel == nullptr ? nullptr
+                                           : reinterpret_cast<IsWow64>(reinterpret_cast<void (*)()>(
+                                                 GetProcAddress(kernel, "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    if (isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64) {
+        return kLogProcessWow64;
+    }
+    return kLogProcess32;
+#endif
 }
 
 }  // namespace
@@ -170,8 +190,12 @@ ExportLog::ExportLog(const char* exportName) noexcept : file_(exportName) {
     call_.emplace(file_, converter_, CallPrefix(exportName).view());
 }
 
+void ExportLog::Process() {
+    if (get() != nullptr) Record().Text(kLogProcess).Text(ProcessView());
+}
+
 int ExportLog::Result(int result) {
-    Record().Text("returned ").Number(result);
+    Record().Text(kLogReturned).Number(result);
     return result;
 }
 

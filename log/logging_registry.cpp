@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "log/log_format.h"
 #include "log/registry_text.h"
 #include "registry/registry_key.h"
 #include "registry/root_names.h"
@@ -13,7 +14,7 @@ std::string_view NameText(const char* text) {
     return text == nullptr ? std::string_view() : std::string_view(text);
 }
 
-void AppendError(LogRecord& record, long error) { record.Text(" failed: error ").Number(error); }
+void AppendError(LogRecord& record, long error) { record.Text(kLogFailed).Number(error); }
 
 }  // namespace
 
@@ -64,11 +65,11 @@ long LoggingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::
                                      const std::uint8_t* data, std::uint32_t dataSize) {
     if (log_ == nullptr) return inner().RegSetValueExA(key, valueName, type, data, dataSize);
     LogRecord record(log_);
-    record.Text("wrote ");
+    record.Text(kLogWrote);
     AppendPath(record, key, nullptr);
     record.Text(" ");
     AppendRegValue(record, NameText(valueName), type, data, data == nullptr ? 0 : dataSize);
-    record.Text(" over ");
+    record.Text(kLogOver);
     AppendValueOf(record, inner(), key, valueName);
     const long result = inner().RegSetValueExA(key, valueName, type, data, dataSize);
     if (result == kErrorSuccess) {
@@ -95,9 +96,9 @@ long LoggingRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     const long result = inner().RegDeleteKeyA(key, subKey);
     LogRecord record(log_);
     if (result == kErrorSuccess) {
-        record.Text("deleted, with ").Number(values).Text(values == 1 ? " value" : " values");
+        record.Text(kLogDeletedWith).Number(values).Text(values == 1 ? " value" : " values");
     } else {
-        record.Text("delete");
+        record.Text(kLogDelete);
         AppendError(record, result);
     }
     return result;

@@ -3,6 +3,8 @@
 #include <memory>
 #include <new>
 
+#include "log/log_format.h"
+
 namespace instdll {
 namespace {
 
@@ -64,16 +66,16 @@ void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key, c
     std::uint32_t size = 0;
     if (registry.RegQueryValueExA(key, name, &type, nullptr, &size) != kErrorSuccess) {
         AppendName(record, shownName);
-        record.Text(" absent");
+        record.Text(kLogValueAbsent);
         return;
     }
     if (size > kLoggedDataLimit) {
         AppendName(record, shownName);
-        record.Text(" holds ")
+        record.Text(kLogValueHolds)
             .Number(size)
             .Text(" bytes of type ")
             .Number(type)
-            .Text(", too many to log");
+            .Text(kLogValueTooLong);
         return;
     }
     // One byte more than needed, so that an empty value has a buffer too.
@@ -81,7 +83,7 @@ void AppendValueOf(LogRecord& record, RegistryAccess& registry, RegHandle key, c
     if (data == nullptr ||
         registry.RegQueryValueExA(key, name, &type, data.get(), &size) != kErrorSuccess) {
         AppendName(record, shownName);
-        record.Text(" unread");
+        record.Text(kLogValueUnread);
         return;
     }
     AppendRegValue(record, shownName, type, data.get(), size);

@@ -13,6 +13,7 @@
 #include "chooser/select_directory.h"
 #include "log/catalog_log.h"
 #include "log/export_log.h"
+#include "log/log_format.h"
 #include "log/registry_text.h"
 #include "log/stamp_log.h"
 #include "module/export_boundary.h"
@@ -40,11 +41,11 @@ struct Argument {
     std::size_t bound = static_cast<std::size_t>(-1);
 };
 
-// "called with name "text", ...", each text as the caller gave it.
+// "called with name "text", ...", each text as the caller gave it; then the process's view.
 void LogArguments(ExportLog& log, std::initializer_list<Argument> arguments) {
     if (log.get() == nullptr) return;
     LogRecord record = log.Record();
-    record.Text("called");
+    record.Text(kLogCalled);
     const char* separator = " with ";
     for (const Argument& argument : arguments) {
         record.Text(separator).Text(argument.name).Text(" ");
@@ -57,6 +58,8 @@ void LogArguments(ExportLog& log, std::initializer_list<Argument> arguments) {
             record.Text("\"");
         }
     }
+    record.End();
+    log.Process();
 }
 
 const char* TitleNotStoredReason(int result, bool storeRefused) {
@@ -162,11 +165,11 @@ int __stdcall RegDBDeleteValue(const char* subKey, const char* valueName) {
 }
 
 int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsToKeep) {
-    ExportLog log("RemoveAllInCatExcept");
+    ExportLog log(kLogPruneExport);
     LogArguments(log, {{"directory", directory}, {"argumentsToKeep", argumentsToKeep}});
     if (log.get() != nullptr) {
         LogRecord record = log.Record();
-        record.Text("counter ");
+        record.Text(kLogCounter);
         RegistryKey counter = OpenKey(SystemRegistry(), kHkeyLocalMachine, kComponentCounterPath);
         AppendValueOf(record, SystemRegistry(), counter.get(), kComponentCounterValue);
     }
@@ -177,7 +180,7 @@ int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsT
         "nothing pruned, every component stays in the catalogue for a later call");
     const int result = AtExportBoundary(
         1, [&] { return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep); });
-    if (registry.valuesWritten() == 0) log.Record().Text("counter not written");
+    if (registry.valuesWritten() == 0) log.Record().Text(kLogCounterNotWritten);
     return log.Result(result);
 }
 

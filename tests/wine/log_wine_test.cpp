@@ -1,6 +1,6 @@
-// The call log through the loaded DLL: what each export writes, that a deleted key's logged
-// values put it back, that processes sharing one file write whole lines, and that a log that
-// cannot be written changes nothing.
+// The call log through the loaded DLL: what each export writes, that instdll-inspect's restore
+// from it puts the pruned keys back, that processes sharing one file write whole lines, and that a
+// log that cannot be written changes nothing.
 #include <windows.h>
 
 #include <cstring>
@@ -243,28 +243,56 @@ TEST_F(LogWineTest, StampRecordsEachStep) {
         }));
 }
 
-// The .reg lines between a deleted key's path and "deleted": what support would import.
-std::string RegFileOf(const std::vector<std::string>& records, const std::string& keyPath) {
-    const std::string head = "RemoveAllInCatExcept: ";
-    const std::string more = "RemoveAllInCatExcept:+ ";
-    std::string file = "REGEDIT4\r\n\r\n";
-    bool inKey = false;
-    for (const std::string& record : records) {
-        if (record == head + "[" + keyPath + "]") inKey = true;
-        if (!inKey) continue;
-        if (record.rfind(head + "deleted", 0) == 0) return file + "\r\n";
-        if (record.rfind(more, 0) == 0) {
-            file.resize(file.size() - 2);
-            file += record.substr(more.size()) + "\r\n";
-        } else {
-            file += record.substr(head.size()) + "\r\n";
-        }
+// Runs `command` to its end with its output in `output`; its exit code.
+DWORD RunToEnd(std::string command, std::string* output = nullptr) {
+    const std::string outputPath = TempPath("instdll-log-output.txt");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = file;
+    PROCESS_INFORMATION process{};
+    DWORD code = 0xFFFFFFFF;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 120000);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
     }
-    return "";
+    CloseHandle(file);
+    std::ifstream in(outputPath, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    DeleteFileA(outputPath.c_str());
+    if (output != nullptr) *output = text;
+    return code;
 }
 
-TEST_F(LogWineTest, DeletedKeysLoggedValuesImportedPutItBack) {
-    SeedSuite();
+// The tool beside this program, asked to restore from the log into `regFile`, on the
+// process's own code page where the tool knows it.
+std::string RestoreCommand(const std::string& logPath, const std::string& regFile) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string tool(self);
+    tool = tool.substr(0, tool.find_last_of('\\') + 1) + "instdll-inspect.exe";
+    const UINT codePage = GetACP();
+    const bool known = codePage == 1251 || codePage == 1252 || codePage == 932;
+    return "\"" + tool + "\" --code-page " + std::to_string(known ? codePage : 1252) +
+           " --restore \"" + logPath + "\" --out \"" + regFile + "\"";
+}
+
+// What the pruning touches: the family's machine keys (the counter among them) and the
+// uninstall list.
+std::string PrunedRegistry() {
+    return SnapshotTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zk") +
+           SnapshotTree(HKEY_LOCAL_MACHINE, kUninstallRootPath);
+}
+
+// Zk:B's uninstall entry holds a value of every kind the log writes as a .reg line.
+void SeedEveryKindOfValue() {
     RegistryAccess& registry = SystemRegistry();
     const std::string bPath = UninstallEntryPath("Zk:B");
     Bytes big(700);
@@ -272,28 +300,50 @@ TEST_F(LogWineTest, DeletedKeysLoggedValuesImportedPutItBack) {
     ASSERT_TRUE(SeedValue(registry, bPath, "Blob", kRegBinary, big));
     ASSERT_TRUE(SeedValue(registry, bPath, "Expand", 2, TextBytes("%TEMP%\\\"q\"")));
     ASSERT_TRUE(SeedValue(registry, bPath, "Lines", 7, Bytes{'a', 0, 'b', 0, 0}));
+    ASSERT_TRUE(SeedValue(registry, bPath, "Break", kRegSz, TextBytes("a\r\nb")));
     ASSERT_TRUE(SeedValue(registry, bPath, "Count", kRegDword, NumberBytes(0x12345678)));
     ASSERT_TRUE(SeedValue(registry, bPath, "", kRegSz, TextBytes("C:\\a \"quoted\" one")));
-    const std::string before = SnapshotTree(HKEY_LOCAL_MACHINE, bPath);
-    RunCatalogue();
-    ASSERT_FALSE(KeyExists(registry, bPath));
+}
 
-    const std::string regFile = TempPath("instdll-log-import.reg");
-    {
-        std::ofstream out(regFile, std::ios::binary);
-        out << RegFileOf(Records(logPath), "HKEY_LOCAL_MACHINE\\" + bPath);
-    }
-    std::string command = "regedit.exe /s \"" + regFile + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, 60000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+// A prune with the log on, then the tool's restore file imported with regedit and the counter
+// raised by the tool: the registry is as it was.
+TEST_F(LogWineTest, RestoreFromTheLogPutsThePrunedRegistryBack) {
+    SeedSuite();
+    SeedEveryKindOfValue();
+    const std::string before = PrunedRegistry();
+    RunCatalogue();
+    ASSERT_FALSE(KeyExists(SystemRegistry(), UninstallEntryPath("Zk:B")));
+
+    const std::string regFile = TempPath("instdll-log-restore.reg");
+    std::string said;
+    EXPECT_EQ(RunToEnd(RestoreCommand(logPath, regFile) + " --live", &said), 0U) << said;
+    EXPECT_NE(said.find("process " + std::to_string(GetCurrentProcessId())), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("raised by 1, from 4 to 5"), std::string::npos) << said;
+    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
     DeleteFileA(regFile.c_str());
-    EXPECT_EQ(SnapshotTree(HKEY_LOCAL_MACHINE, bPath), before);
+    EXPECT_EQ(PrunedRegistry(), before);
+}
+
+// A value too large for the log: the rest goes back, the tool says what did not, and the
+// counter is left to the reader.
+TEST_F(LogWineTest, RestoreSaysWhatTheLogCouldNotHold) {
+    SeedSuite();
+    ASSERT_TRUE(SeedValue(SystemRegistry(), UninstallEntryPath("Zk:B"), "Huge", kRegBinary,
+                          Bytes(70000, 0x5A)));
+    RunCatalogue();
+    const std::string regFile = TempPath("instdll-log-restore.reg");
+    std::string said;
+    EXPECT_EQ(RunToEnd(RestoreCommand(logPath, regFile), &said), 1U) << said;
+    EXPECT_NE(said.find("value \"Huge\" holds 70000 bytes"), std::string::npos) << said;
+    EXPECT_NE(said.find("raise it by 1"), std::string::npos) << said;
+    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
+    DeleteFileA(regFile.c_str());
+    RegistryAccess& registry = SystemRegistry();
+    EXPECT_TRUE(ReadRawValue(registry, UninstallEntryPath("Zk:B"), kDisplayNameValue));
+    const RegistryKey restored = OpenMachineKey(registry, UninstallEntryPath("Zk:B"));
+    EXPECT_NE(registry.RegQueryValueExA(restored.get(), "Huge", nullptr, nullptr, nullptr),
+              kErrorSuccess);
 }
 
 // instdll_log_writer with `arguments`; a process whose handles the caller closes.

@@ -1,0 +1,463 @@
+#include "inspect/run_log.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "inspect/reg_file_reader.h"
+#include "inspect/registry_import.h"
+#include "inspect/unicode_text.h"
+#include "log/call_log.h"
+#include "log/log_format.h"
+#include "registry/registry_paths.h"
+
+namespace instdll::inspect {
+namespace {
+
+constexpr char kTimePattern[] = "dddd-dd-dd dd:dd:dd.ddd";
+constexpr std::size_t kTimeSize = sizeof kTimePattern - 1;
+constexpr char kLineExpected[] =
+    "a call log line: \"YYYY-MM-DD hh:mm:ss.mmm [pid] Export: text\" of at most 512 bytes";
+// A record joined from its lines may hold this many characters: more than any the library
+// writes (a value of 64 KB as hex, with its name), so a file of endless continuations is refused.
+constexpr std::size_t kLongestRecord = std::size_t{1} << 20;
+constexpr char16_t kMachineRoot[] = u"HKEY_LOCAL_MACHINE\\";
+constexpr char16_t kSoftware[] = u"SOFTWARE\\";
+constexpr char16_t kWow64Node[] = u"WOW6432Node\\";
+
+std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+std::string Shown(std::u16string_view text) { return ShownUtf8(text); }
+
+bool StartsWith(std::u16string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == Ascii(prefix);
+}
+
+bool EndsWith(std::u16string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           text.substr(text.size() - suffix.size()) == Ascii(suffix);
+}
+
+char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (Lower(text[i]) != Lower(prefix[i])) return false;
+    }
+    return true;
+}
+
+// A key the pruning deletes: one subkey of the product key or of the uninstall list.
+bool IsPrunedKey(std::u16string_view path) {
+    for (const char* parent : {kProductKeyPath, kUninstallRootPath}) {
+        const std::u16string prefix = kMachineRoot + Ascii(parent) + u"\\";
+        if (!StartsWithNoCase(path, prefix)) continue;
+        const std::u16string_view name = path.substr(prefix.size());
+        if (!name.empty() && name.find(u'\\') == std::u16string_view::npos) return true;
+    }
+    return false;
+}
+
+// Collects one key's values from its .reg lines; the text types' ANSI data through the code
+// page.
+class KeyCollector final : public RegFileSink {
+public:
+    explicit KeyCollector(const CodePageConverter& converter) : converter_(converter) {}
+
+    void OpenKey(std::u16string_view path) override { key_.path = path; }
+    void DeleteKey(std::u16string_view) override { deletion_ = true; }
+    void DeleteValue(std::u16string_view) override { deletion_ = true; }
+    void SetValue(std::u16string_view name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data, TextEncoding encoding) override {
+        RegFileValue value{std::u16string(name), type, data};
+        if (encoding == TextEncoding::Ansi && IsTextType(type)) {
+            const std::optional<std::u16string> text =
+                converter_.ToUnicode(std::string(data.begin(), data.end()));
+            if (!text) {
+                unconverted_ = true;
+                return;
+            }
+            value.data.clear();
+            AppendUtf16Le(value.data, *text);
+        }
+        key_.values.push_back(std::move(value));
+    }
+
+    RegFileKey& key() { return key_; }
+    bool deletion() const { return deletion_; }
+    // Whether the last value was left out for text the code page does not hold.
+    bool TakeUnconverted() { return std::exchange(unconverted_, false); }
+
+private:
+    const CodePageConverter& converter_;
+    RegFileKey key_;
+    bool deletion_ = false;
+    bool unconverted_ = false;
+};
+
+// A .reg value text ("@=dword:00000005") as a number of at most four bytes.
+std::optional<std::uint32_t> NumberOf(std::u16string_view valueText,
+                                      const CodePageConverter& converter) {
+    KeyCollector collector(converter);
+    RegLineParser parser(collector, TextEncoding::Ansi);
+    if (parser.Line(u"[counter]") || parser.Line(valueText) || collector.key().values.size() != 1) {
+        return std::nullopt;
+    }
+    const std::vector<std::uint8_t>& data = collector.key().values.front().data;
+    if (data.empty() || data.size() > 4) return std::nullopt;
+    std::uint32_t number = 0;
+    for (std::size_t i = data.size(); i-- > 0;) number = number << 8 | data[i];
+    return number;
+}
+
+struct LogLine {
+    std::string time;
+    std::uint32_t pid = 0;
+    std::string exportName;
+    bool continuation = false;
+    std::u16string text;
+};
+
+// The prefix's fields and the text after it, or nothing for a line the log never writes.
+std::optional<LogLine> ParseLine(std::string_view bytes) {
+    LogLine line;
+    if (bytes.size() < kTimeSize + 2 || !IsLogTimePrefix(bytes.substr(0, kTimeSize)) ||
+        bytes.substr(kTimeSize, 2) != " [") {
+        return std::nullopt;
+    }
+    line.time = std::string(bytes.substr(0, kTimeSize));
+    std::size_t at = kTimeSize + 2;
+    const std::size_t digits = at;
+    std::uint64_t pid = 0;
+    for (; at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && at - digits < 10; ++at) {
+        pid = pid * 10 + static_cast<unsigned>(bytes[at] - '0');
+    }
+    if (at == digits || pid > UINT32_MAX || bytes.substr(at, 2) != "] ") return std::nullopt;
+    line.pid = static_cast<std::uint32_t>(pid);
+    at += 2;
+    const std::size_t name = at;
+    while (at < bytes.size() && std::isalnum(static_cast<unsigned char>(bytes[at])) != 0) ++at;
+    line.exportName = std::string(bytes.substr(name, at - name));
+    const std::string_view rest = bytes.substr(at);
+    const std::string_view continued = kLogContinuationMark;
+    const std::string_view first = kLogRecordMark;
+    if (rest.substr(0, continued.size()) == continued) {
+        line.continuation = true;
+        at += continued.size();
+    } else if (rest.substr(0, first.size()) == first) {
+        at += first.size();
+    } else {
+        return std::nullopt;
+    }
+    const std::optional<std::u16string> text = Utf8ToUtf16(bytes.substr(at));
+    if (line.exportName.empty() || !text) return std::nullopt;
+    line.text = *text;
+    return line;
+}
+
+// A deleted key while its values are read: put back only once the log says it was deleted.
+struct KeyBlock {
+    KeyBlock(const CodePageConverter& converter, std::size_t keyLine)
+        : collector(converter), parser(collector, TextEncoding::Ansi), line(keyLine) {}
+    KeyCollector collector;
+    RegLineParser parser;
+    std::size_t line;
+    std::size_t logged = 0;  // value lines, whether or not they could be read
+    bool whole = true;
+};
+
+struct OpenCall {
+    PruneCall call;
+    bool selected = false;
+    std::optional<ProcessView> view;
+    std::unique_ptr<KeyBlock> key;
+};
+
+struct Record {
+    std::size_t line = 0;
+    std::string time;
+    std::string exportName;
+    std::u16string text;
+};
+
+class LogReader {
+public:
+    LogReader(const RestoreFilter& filter, const CodePageConverter& converter)
+        : filter_(filter), converter_(converter) {}
+
+    std::optional<LogRefusal> Line(std::size_t number, std::string_view bytes) {
+        const std::optional<LogLine> line = ParseLine(bytes);
+        if (!line) return LogRefusal{number, kLineExpected};
+        std::optional<Record>& pending = pending_[line->pid];
+        if (line->continuation) {
+            if (!pending || pending->exportName != line->exportName) {
+                return LogRefusal{number, "the first line of the record this line continues"};
+            }
+            if (pending->text.size() + line->text.size() > kLongestRecord) {
+                return LogRefusal{number, "a record of at most " + std::to_string(kLongestRecord) +
+                                              " characters"};
+            }
+            pending->text += line->text;
+            return std::nullopt;
+        }
+        std::optional<LogRefusal> refusal;
+        if (pending) refusal = Take(line->pid, *pending);
+        pending = Record{number, line->time, line->exportName, line->text};
+        return refusal;
+    }
+
+    std::variant<RestorePlan, LogRefusal> Finish() {
+        for (auto& [pid, pending] : pending_) {
+            if (!pending) continue;
+            if (std::optional<LogRefusal> refusal = Take(pid, *pending)) return *refusal;
+        }
+        for (auto& [pid, open] : calls_) {
+            if (open) EndCall(*open, false);
+        }
+        std::stable_sort(gaps_.begin(), gaps_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [line, what] : gaps_) {
+            plan_.gaps.push_back("line " + std::to_string(line) + ": " + what);
+        }
+        return std::move(plan_);
+    }
+
+private:
+    void Gap(std::size_t line, const std::string& what) { gaps_.emplace_back(line, what); }
+
+    std::optional<LogRefusal> Take(std::uint32_t pid, const Record& record) {
+        std::optional<OpenCall>& open = calls_[pid];
+        if (record.text.substr(0, sizeof kLogCalled - 1) == Ascii(kLogCalled)) {
+            if (open) {
+                EndCall(*open, false);
+                open.reset();
+            }
+            if (record.exportName == kLogPruneExport) StartCall(open, pid, record);
+            return std::nullopt;
+        }
+        if (!open) return std::nullopt;
+        if (record.exportName != kLogPruneExport) {
+            EndCall(*open, false);
+            open.reset();
+            return std::nullopt;
+        }
+        const std::optional<LogRefusal> refusal = CallRecord(*open, record);
+        if (StartsWith(record.text, kLogReturned)) {
+            EndCall(*open, true);
+            open.reset();
+        }
+        return refusal;
+    }
+
+    void StartCall(std::optional<OpenCall>& open, std::uint32_t pid, const Record& record) {
+        open.emplace();
+        open->call.pid = pid;
+        open->call.time = record.time;
+        open->call.line = record.line;
+        open->selected = (!filter_.pid || *filter_.pid == pid) &&
+                         record.time.substr(0, filter_.from.size()) >= filter_.from;
+    }
+
+    std::optional<LogRefusal> CallRecord(OpenCall& open, const Record& record) {
+        const std::u16string& text = record.text;
+        if (open.key) {
+            if (!text.empty() && (text.front() == u'"' || text.front() == u'@')) {
+                return Value(open, record);
+            }
+            EndKey(open, record);
+            if (StartsWith(text, kLogDeletedWith) ||
+                StartsWith(text, std::string(kLogDelete) + kLogFailed)) {
+                return std::nullopt;
+            }
+        }
+        if (StartsWith(text, kLogProcess)) return View(open, record);
+        if (!text.empty() && text.front() == u'[') return Key(open, record);
+        if (StartsWith(text, kLogWrote)) Counter(open, record);
+        return std::nullopt;
+    }
+
+    std::optional<LogRefusal> View(OpenCall& open, const Record& record) {
+        const std::u16string_view view =
+            std::u16string_view(record.text).substr(sizeof kLogProcess - 1);
+        if (view == Ascii(kLogProcessWow64)) {
+            open.view = ProcessView::Wow64;
+        } else if (view == Ascii(kLogProcess64) || view == Ascii(kLogProcess32)) {
+            open.view = ProcessView::Native;
+        } else {
+            return LogRefusal{record.line, std::string("a process of ") + kLogProcess64 + ", " +
+                                               kLogProcess32 + " or " + kLogProcessWow64};
+        }
+        open.call.view = Shown(view);
+        return std::nullopt;
+    }
+
+    std::optional<LogRefusal> Key(OpenCall& open, const Record& record) {
+        open.key = std::make_unique<KeyBlock>(converter_, record.line);
+        KeyBlock& key = *open.key;
+        if (StartsWith(record.text, "[?\\")) {
+            Gap(record.line,
+                Shown(record.text) + ": the log does not name the key it is under: not put back");
+            key.whole = false;
+            return std::nullopt;
+        }
+        if (key.parser.Line(record.text) || key.collector.deletion() ||
+            !IsPrunedKey(key.collector.key().path)) {
+            return LogRefusal{record.line, "a key the library deletes: [HKEY_LOCAL_MACHINE\\" +
+                                               std::string(kProductKeyPath) + "\\...] or [" +
+                                               "HKEY_LOCAL_MACHINE\\" + kUninstallRootPath +
+                                               "\\...]"};
+        }
+        return std::nullopt;
+    }
+
+    std::optional<LogRefusal> Value(OpenCall& open, const Record& record) {
+        KeyBlock& key = *open.key;
+        ++key.logged;
+        const std::u16string& text = record.text;
+        const std::string where = " of [" + Shown(key.collector.key().path) + "]";
+        if (EndsWith(text, kLogValueTooLong) || EndsWith(text, kLogValueUnread) ||
+            EndsWith(text, kLogValueAbsent)) {
+            Gap(record.line,
+                "value " + Shown(text) + where + ": the log holds no data for it: not put back");
+            return std::nullopt;
+        }
+        if (const std::optional<std::string> expected = key.parser.Line(text)) {
+            Gap(record.line, "a value" + where + " the log does not hold as a .reg line (" +
+                                 *expected + " expected): not put back");
+        } else if (key.collector.deletion()) {
+            return LogRefusal{record.line, "a value with its data"};
+        } else if (key.collector.TakeUnconverted()) {
+            Gap(record.line,
+                "a value" + where + " whose text is not in the code page given: not put back");
+        }
+        return std::nullopt;
+    }
+
+    // The key's block ends with the record that follows its values: put back only when that
+    // record says the key was deleted.
+    void EndKey(OpenCall& open, const Record& record) {
+        std::unique_ptr<KeyBlock> key = std::move(open.key);
+        const std::u16string& text = record.text;
+        const std::string name = "[" + Shown(key->collector.key().path) + "]";
+        if (!key->whole) return;
+        if (!StartsWith(text, kLogDeletedWith)) {
+            if (!StartsWith(text, std::string(kLogDelete) + kLogFailed)) {
+                Gap(key->line,
+                    name + ": the log does not say whether it was deleted: not put back");
+            }
+            return;
+        }
+        const std::u16string count = text.substr(sizeof kLogDeletedWith - 1);
+        if (count.substr(0, count.find(u' ')) != Ascii(std::to_string(key->logged))) {
+            Gap(record.line, name + ": the log lists " + std::to_string(key->logged) +
+                                 " of its values, not " + Shown(count));
+        }
+        if (!open.view) {
+            Gap(key->line, name + ": the log does not say which registry view process " +
+                               std::to_string(open.call.pid) + " saw: not put back");
+            return;
+        }
+        if (!open.selected) return;
+        RegFileKey restored = std::move(key->collector.key());
+        restored.path = KeyInView(restored.path, *open.view);
+        plan_.keys.push_back(std::move(restored));
+        ++open.call.keysRestored;
+    }
+
+    // "wrote [counter key] new over old": how far the call lowered the counter.
+    void Counter(OpenCall& open, const Record& record) {
+        const std::u16string counterKey =
+            u"[" + (kMachineRoot + Ascii(kComponentCounterPath)) + u"] ";
+        const std::u16string_view text =
+            std::u16string_view(record.text).substr(sizeof kLogWrote - 1);
+        const std::size_t over = text.find(Ascii(kLogOver));
+        if (!StartsWithNoCase(text, counterKey) || over == std::u16string_view::npos) return;
+        const std::optional<std::uint32_t> after =
+            NumberOf(text.substr(counterKey.size(), over - counterKey.size()), converter_);
+        const std::optional<std::uint32_t> before =
+            NumberOf(text.substr(over + sizeof kLogOver - 1), converter_);
+        if (after && before && *before >= *after) open.call.counterLowered = *before - *after;
+    }
+
+    void EndCall(OpenCall& open, bool returned) {
+        if (open.key) {
+            Gap(open.key->line, "[" + Shown(open.key->collector.key().path) +
+                                    "]: the log does not say whether it was deleted: not put "
+                                    "back");
+            open.key.reset();
+        }
+        if (!open.selected) return;
+        if (!returned) {
+            Gap(open.call.line, "process " + std::to_string(open.call.pid) + "'s call at " +
+                                    open.call.time +
+                                    " was not logged to its end (stopped, or the log is cut): "
+                                    "what it logged as deleted is put back");
+        }
+        if (open.call.counterLowered > 0) {
+            const std::u16string path = KeyInView(kMachineRoot + Ascii(kComponentCounterPath),
+                                                  open.view.value_or(ProcessView::Native));
+            auto raise = plan_.counter.begin();
+            while (raise != plan_.counter.end() && raise->keyPath != path) ++raise;
+            if (raise == plan_.counter.end()) raise = plan_.counter.insert(raise, {path, 0});
+            raise->by += open.call.counterLowered;
+        }
+        if (open.call.keysRestored > 0 || open.call.counterLowered > 0) {
+            plan_.calls.push_back(open.call);
+        }
+    }
+
+    const RestoreFilter& filter_;
+    const CodePageConverter& converter_;
+    RestorePlan plan_;
+    std::map<std::uint32_t, std::optional<Record>> pending_;
+    std::map<std::uint32_t, std::optional<OpenCall>> calls_;
+    std::vector<std::pair<std::size_t, std::string>> gaps_;  // by line when the log is read
+};
+
+}  // namespace
+
+std::u16string KeyInView(std::u16string_view path, ProcessView view) {
+    const std::u16string software = std::u16string(kMachineRoot) + kSoftware;
+    if (view != ProcessView::Wow64 || !StartsWithNoCase(path, software) ||
+        StartsWithNoCase(path.substr(software.size()), kWow64Node)) {
+        return std::u16string(path);
+    }
+    return std::u16string(path.substr(0, software.size())) + kWow64Node +
+           std::u16string(path.substr(software.size()));
+}
+
+bool IsLogTimePrefix(std::string_view text) {
+    if (text.size() < 10 || text.size() > kTimeSize) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kTimePattern[i] == 'd' ? !digit : text[i] != kTimePattern[i]) return false;
+    }
+    return true;
+}
+
+std::variant<RestorePlan, LogRefusal> ReadRunLog(std::istream& in, const RestoreFilter& filter,
+                                                 const CodePageConverter& converter) {
+    LogReader reader(filter, converter);
+    std::string line;
+    std::size_t number = 0;
+    for (;;) {
+        line.clear();
+        int c = 0;
+        while ((c = in.get()) != std::char_traits<char>::eof() && c != '\n') {
+            if (line.size() == LogRecord::kLineCapacity)
+                return LogRefusal{number + 1, kLineExpected};
+            line += static_cast<char>(c);
+        }
+        if (c == std::char_traits<char>::eof() && line.empty()) break;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (std::optional<LogRefusal> refusal = reader.Line(number, line)) return *refusal;
+        if (c == std::char_traits<char>::eof()) break;
+    }
+    if (number == 0) return LogRefusal{1, kLineExpected};
+    return reader.Finish();
+}
+
+}  // namespace instdll::inspect
