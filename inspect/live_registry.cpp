@@ -137,8 +137,10 @@ void CopyLiveRegistry(RegistryView view, RegistryImport& import) {
 }
 
 std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added) {
+    // Raised without the lock, the counter could lose a running setup's decrement.
     NamedMutexLock lock;
     const SharedStateGuard guard(lock);
+    if (!guard.held()) return std::nullopt;
     return RaiseComponentCounter(SystemRegistry(), keyPath.c_str(), added);
 }
 
