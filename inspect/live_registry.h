@@ -18,7 +18,7 @@ bool LiveMachineIs64Bit();
 void CopyLiveRegistry(RegistryView view, RegistryImport& import);
 
 // Raises the component counter at HKEY_LOCAL_MACHINE\`keyPath` by `added` under the lock the
-// library's setups share it by; nothing when it cannot be read or written.
+// library's setups share it by; nothing when it cannot be read or written, or the lock is not had.
 std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added);
 
 }  // namespace instdll::inspect
