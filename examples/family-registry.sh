@@ -13,14 +13,30 @@ reg_query() {
     LC_ALL=C.UTF-8 "$WINE" reg query "$@" 2>/dev/null | tr -d '\r'
 }
 
+# The family's keys under HKLM\SOFTWARE, or under the given key in its place (a 64-bit program
+# sees a 32-bit one's HKLM\SOFTWARE at HKLM\SOFTWARE\WOW6432Node).
 family_registry() {
-    local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
-    reg_query 'HKLM\SOFTWARE\Zk' /s | sed '/^$/d' || true
+    local software=${1:-'HKLM\SOFTWARE'}
+    local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
+    reg_query "$software\Zk" /s | sed '/^$/d' || true
     reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' |
         while read -r key; do
             reg_query "$key" | sed '/^$/d'
         done
     reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
+}
+
+# Removes the family's keys that family_registry lists, so that a sample imported next is the
+# whole family, whatever ran in the prefix before.
+remove_family_registry() {
+    local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' key
+    { reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' || true; } |
+        while read -r key; do
+            "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+        done
+    for key in 'HKLM\SOFTWARE\Zk' 'HKCU\Software\Zk'; do
+        "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+    done
 }
 
 # One line per value, prefixed by its key, so that a change reads on its own.
