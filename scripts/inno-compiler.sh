@@ -13,12 +13,18 @@ integrity=sha512-Bh/dNlyyFsFKBGoTf19n1msPnm4Njfb0CWVirw2CV1MSJXYy0ajRI+xjo/Yr9Dt
 cache=${INSTDLL_INNO_CACHE:-/var/cache/instdll/innosetup}
 package=$cache/innosetup-$version.tgz
 
+fail() {
+    echo "inno-compiler: $*" >&2
+    exit 1
+}
 integrity_of() {
     echo "sha512-$(openssl dgst -sha512 -binary "$1" | base64 -w 0)"
 }
 
+# Fetched under a lock, into a temporary folder renamed when checked: a session that starts
+# meanwhile waits, and none sees half a package.
 if [ ! -f "$package" ]; then
-    command -v npm >/dev/null || { echo "inno-compiler: npm is missing (scripts/install-deps.sh)" >&2; exit 1; }
+    command -v npm >/dev/null || fail "npm is missing (scripts/install-deps.sh)"
     mkdir -p "$cache"
     exec {lock}>"$cache/.lock"
     flock "$lock"
@@ -27,12 +33,12 @@ if [ ! -f "$package" ]; then
         trap 'rm -rf "$fetch"' EXIT
         (cd "$fetch" && npm pack --silent "innosetup@$version" >/dev/null)
         [ "$(integrity_of "$fetch/innosetup-$version.tgz")" = "$integrity" ] ||
-            { echo "inno-compiler: innosetup@$version does not match its pinned integrity" >&2; exit 1; }
+            fail "innosetup@$version as fetched does not match its pinned integrity"
         mv "$fetch/innosetup-$version.tgz" "$package"
     fi
     exec {lock}>&-
 fi
 [ "$(integrity_of "$package")" = "$integrity" ] ||
-    { echo "inno-compiler: $package does not match its pinned integrity; remove it" >&2; exit 1; }
+    fail "$package does not match its pinned integrity; remove it to fetch it again"
 mkdir -p "$folder"
 tar -xzf "$package" -C "$folder" --strip-components=2 package/bin

@@ -61,7 +61,10 @@ run_disk() {
     cp "$build"/bin/*.exe "$build"/bin/*.dll "$checkout/$build/bin/"
     [ ! -d "$build/demo" ] || cp -a "$build/demo" "$checkout/$build/"
     local inspect64=build/win64/bin/instdll-inspect.exe
-    [ ! -f "$inspect64" ] || { mkdir -p "$checkout/${inspect64%/*}" && cp "$inspect64" "$checkout/$inspect64"; }
+    if [ -f "$inspect64" ]; then
+        mkdir -p "$checkout/${inspect64%/*}"
+        cp "$inspect64" "$checkout/$inspect64"
+    fi
     scripts/inno-compiler.sh "$checkout/build/innosetup"
     cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
     printf '%s\0' "$@" >"$session/run/command"

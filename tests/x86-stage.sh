@@ -11,8 +11,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 # In the session that scripts/x86-session.sh opens: a 32-bit prefix.
 win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
-# In a 64-bit prefix of their own, opened below. The 64-bit instdll-inspect's --live answer for
-# what the 32-bit DLL wrote belongs here too, as a check of its own.
+# In a 64-bit prefix of their own, opened below.
 wow64_checks=(wow64.views wow64.harness)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once), the chooser's dialogs and
@@ -45,14 +44,18 @@ check() {
 
 # Inside the 64-bit prefix (see the end): the WoW64 checks.
 if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
-    echo "x86 wow64: the 64-bit prefix was ready after $(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
+    echo "x86 wow64: the 64-bit prefix was ready after" \
+        "$(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
     check wow64.views tests/wow64-views-test.sh build/win32/demo/setup-silent.exe
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
+    # Checks of the 64-bit instdll-inspect reading what the 32-bit DLL wrote go here (its
+    # build/win64/bin/instdll-inspect.exe is on the run disk), each named in wow64_checks.
     exit "$failed"
 fi
 
-echo "x86 stage: the 32-bit prefix was ready $(cut -d ' ' -f 1 /proc/uptime) s after the guest's boot"
+echo "x86 stage: the 32-bit prefix was ready" \
+    "$(cut -d ' ' -f 1 /proc/uptime) s after the guest's boot"
 # The stamped signed target, for scripts/test.sh to sign again on the host: the guest has no
 # osslsigncode.
 [ -z "${INSTDLL_RESULTS:-}" ] ||
