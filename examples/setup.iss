@@ -20,13 +20,13 @@ OutputBaseFilename=setup
 
 [Files]
 ; Extracted to the setup's temporary folder for the calls below, never installed.
-Source: "{#INSTDLL}"; Flags: dontcopy
+Source: "{#INSTDLL}"; DestDir: "{tmp}"; Flags: dontcopy
 
 [Code]
 const
   ProductArguments = 'CORE';
-  TitleValue = 'Zk Suite 7.5';
-  Title = 'Zk Suite';
+  ProductTitleValue = 'Zk Suite 7.5';
+  ProductTitle = 'Zk Suite';
   ProductKey = 'SOFTWARE\Zk\Zkv7\7.5';
   LogFileNameSize = 256;
 
@@ -44,10 +44,10 @@ function RegDBAddToTitles(ValueName: AnsiString; Title: AnsiString): Integer;
 function RegDBDeleteValue(SubKey: AnsiString; ValueName: AnsiString): Integer;
   external 'RegDBDeleteValue@files:InstDLL.dll stdcall';
 
-procedure Report(Text: String);
+procedure Report(Line: String);
 begin
-  SaveStringToFile(ExpandConstant('{src}\setup-results.txt'), Text + #13#10, True);
-  Log(Text);
+  SaveStringToFile(ExpandConstant('{src}\setup-results.txt'), Line + #13#10, True);
+  Log(Line);
 end;
 
 // The text before the first zero of a buffer the DLL filled.
@@ -82,7 +82,7 @@ begin
   Report(Format('RemoveAllInCatExcept("%s", "%s") = %d',
     [Directory, ProductArguments, RemoveAllInCatExcept(Directory, ProductArguments)]));
   Report(Format('RegDBAddToTitles("%s", "%s") = %d',
-    [TitleValue, Title, RegDBAddToTitles(TitleValue, Title)]));
+    [ProductTitleValue, ProductTitle, RegDBAddToTitles(ProductTitleValue, ProductTitle)]));
   Report(Format('RegDBDeleteValue("%s", "PendingReboot") = %d',
     [ProductKey, RegDBDeleteValue(ProductKey, 'PendingReboot')]));
 end;
