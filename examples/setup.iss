@@ -23,6 +23,7 @@ OutputBaseFilename=setup
 Source: "{#INSTDLL}"; DestDir: "{tmp}"; Flags: dontcopy
 
 [Code]
+; No line here starts with "[": the compiler would take it for a section.
 const
   ProductArguments = 'CORE';
   ProductTitleValue = 'Zk Suite 7.5';
@@ -65,7 +66,7 @@ procedure CallInstDLL();
 var
   Directory: AnsiString;
   LogFileName: AnsiString;
-  Found: Integer;
+  Answer: Integer;
 begin
   DeleteFile(ExpandConstant('{src}\setup-results.txt'));
   // The directory as the DLL compares it: with its trailing backslash.
@@ -75,16 +76,18 @@ begin
   Report(Format('InitV7Info() = %d', [InitV7Info()]));
 
   LogFileName := StringOfChar(#0, LogFileNameSize);
-  Found := FindISUInCatalog(Directory, LogFileName);
-  Report(Format('FindISUInCatalog("%s") = %d, log file "%s"',
-    [Directory, Found, CutAtZero(LogFileName)]));
+  Answer := FindISUInCatalog(Directory, LogFileName);
+  Report(Format('FindISUInCatalog("%s") = %d, log file "%s"', [Directory, Answer,
+    CutAtZero(LogFileName)]));
 
-  Report(Format('RemoveAllInCatExcept("%s", "%s") = %d',
-    [Directory, ProductArguments, RemoveAllInCatExcept(Directory, ProductArguments)]));
-  Report(Format('RegDBAddToTitles("%s", "%s") = %d',
-    [ProductTitleValue, ProductTitle, RegDBAddToTitles(ProductTitleValue, ProductTitle)]));
-  Report(Format('RegDBDeleteValue("%s", "PendingReboot") = %d',
-    [ProductKey, RegDBDeleteValue(ProductKey, 'PendingReboot')]));
+  Answer := RemoveAllInCatExcept(Directory, ProductArguments);
+  Report(Format('RemoveAllInCatExcept("%s", "%s") = %d', [Directory, ProductArguments, Answer]));
+
+  Answer := RegDBAddToTitles(ProductTitleValue, ProductTitle);
+  Report(Format('RegDBAddToTitles("%s", "%s") = %d', [ProductTitleValue, ProductTitle, Answer]));
+
+  Answer := RegDBDeleteValue(ProductKey, 'PendingReboot');
+  Report(Format('RegDBDeleteValue("%s", "PendingReboot") = %d', [ProductKey, Answer]));
 end;
 
 // The family's records are settled before this product's files go in.
