@@ -23,7 +23,7 @@ OutputBaseFilename=setup
 Source: "{#INSTDLL}"; DestDir: "{tmp}"; Flags: dontcopy
 
 [Code]
-; No line here starts with "[": the compiler would take it for a section.
+// No line here starts with "[": the compiler would take it for a section.
 const
   ProductArguments = 'CORE';
   ProductTitleValue = 'Zk Suite 7.5';
