@@ -9,8 +9,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 dll=$(realpath "${INSTDLL_DLL:-$here/../build/win32/bin/InstDLL.dll}")
 compiler=$(realpath "${INSTDLL_INNO:-$here/../build/innosetup}")
 . "$here/family-registry.sh"
-out=$(mktemp -d /tmp/instdll-inno.XXXXXX)
-trap 'rm -rf "$out"' EXIT
+# Beside the build's programs, as the NSIS setup is, where run-demo.sh finds instdll-inspect.
+out=$(dirname "$dll")/../inno-demo
+mkdir -p "$out"
 echo "== Compiling setup.iss with $compiler/ISCC.exe"
 "$WINE" "$compiler/ISCC.exe" /Q "/DINSTDLL=$(windows_path "$dll")" "/O$(windows_path "$out")" \
     /Fsetup-silent "$(windows_path "$here/setup.iss")" 2>&1 | tr -d '\r'
