@@ -106,7 +106,8 @@ void LoadAndCatalogue(benchmark::State& state) {
         RegistryImport import(registry, *converter, codePage);
         std::ifstream in(path, std::ios::binary);
         if (ReadRegFile(in, *converter, import)) state.SkipWithError("the export did not read");
-        const CatalogueAnswer answer = AskCatalogue(registry, codePage);
+        const CatalogueAnswer answer =
+            AskCatalogue(registry, RegistryView::For(32, import.sawWow6432Node()), codePage);
         if (answer.entries.size() != kComponents) state.SkipWithError("components missing");
     }
     state.SetBytesProcessed(state.iterations() *

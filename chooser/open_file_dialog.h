@@ -10,7 +10,7 @@ namespace instdll {
 
 // The platform's explorer-style open-file dialog with a hook and a child template, as a class
 // whose handlers a derived dialog overrides. The hook attaches the object to the window it
-// serves (the child template's window; the dialog itself in the old style).
+// serves (the child template's window; the dialog itself when it is not explorer-style).
 class OpenFileDialog {
 public:
     // `filter` separates descriptions and patterns with '|'.

@@ -13,8 +13,8 @@ reg_query() {
     LC_ALL=C.UTF-8 "$WINE" reg query "$@" 2>/dev/null | tr -d '\r'
 }
 
-# The family's keys under HKLM\SOFTWARE, or under the given key in its place (a 64-bit program
-# sees a 32-bit one's HKLM\SOFTWARE at HKLM\SOFTWARE\WOW6432Node).
+# $1: where the machine keeps the DLL's HKLM\SOFTWARE (default the native view's; a 32-bit
+# DLL's on 64-bit Windows is HKLM\SOFTWARE\WOW6432Node).
 family_registry() {
     local software=${1:-'HKLM\SOFTWARE'}
     local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -64,4 +64,39 @@ planned_deletions() {
 }
 planned_counter() {
     echo "$1" | grep -o '"after":[-0-9]*' | cut -d: -f2
+}
+
+# setup.nsi's directory, arguments, title value and title, and instdll-inspect's questions on
+# them ("" for the catalogue; an option and its arguments joined by "|").
+directory='C:\Program Files\Zk\Suite\'
+arguments=CORE
+title_value='Zk Suite 7.5'
+title='Zk Suite'
+setup_questions=("" "--find|$directory" "--prune|$directory|$arguments" "--title|$title_value|$title")
+
+# Asks each of setup_questions through the caller's `ask` (the tool with its options) on the
+# export files in the caller's array `exports` and on --live; fails unless the two answers are
+# alike, and keeps them in the caller's associative array `answers` by option ("catalogue").
+ask_export_and_live() {
+    local question from_file live words
+    for question in "${setup_questions[@]}"; do
+        IFS='|' read -r -a words <<<"$question"
+        from_file=$(ask "${exports[@]}" "${words[@]}")
+        live=$(ask --live "${words[@]}")
+        if [ "$from_file" != "$live" ]; then
+            printf '%s: the export and the live registry answer differently:\n%s\n%s\n' \
+                "${words[0]:-catalogue}" "$from_file" "$live" >&2
+            return 1
+        fi
+        answers[${words[0]:-catalogue}]=$live
+    done
+}
+
+# From instdll-inspect's --find and --title --json answers: the result as the demo setup prints
+# it, and the text it stores.
+planned_find() {
+    echo "$1" | sed 's/.*"result":\([0-9]*\),"logFile":"\([^"]*\)".*/\1, log file "\2"/'
+}
+planned_title() {
+    echo "$1" | sed 's/.*"stored":{"name":"[^"]*","type":1,"text":"\([^"]*\)".*/\1/'
 }

@@ -17,9 +17,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 inspect=$(dirname "$setup")/../bin/instdll-inspect.exe
 . "$here/family-registry.sh"
 
-# setup.nsi's installation directory, with the backslash the DLL needs, and its arguments.
-directory='C:\Program Files\Zk\Suite\'
-arguments=CORE
 sample=$(windows_path "$here/sample-registry.reg")
 plan() {
     "$WINE" "$inspect" --code-page 1252 "$sample" "$@" --prune "$directory" "$arguments" |

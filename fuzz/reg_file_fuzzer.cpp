@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto converter = MakeCodePageConverter(codePage);
     const HostCodePage ansi(codePage);
     MemoryRegistry registry;
+    bool sixtyFourBitWindows = false;
     {
         // The import holds the key it is filling until it goes.
         RegistryImport import(registry, *converter, ansi);
@@ -45,13 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(error->line >= 1 && error->line <= LineCount(bytes));
             Require(!error->expected.empty());
         }
+        sixtyFourBitWindows = import.sawWow6432Node();
     }
+    const RegistryView view = RegistryView::For(32, sixtyFourBitWindows);
     // Pruning where the first logged component lies exercises the deletes and the counter.
     std::string directory;
-    for (const auto& [key, record] : AskCatalogue(registry, ansi).entries) {
+    for (const auto& [key, record] : AskCatalogue(registry, view, ansi).entries) {
         if (directory.empty()) directory = record.LogDir;
     }
-    const PruneAnswer answer = AskPrune(registry, ansi, directory, "X");
+    const PruneAnswer answer = AskPrune(registry, view, ansi, directory, "X");
     Require(registry.OpenHandleCount() == 0);
     RegistryImport restore(registry, *converter, ansi);
     std::istringstream backup(BackupRegFile(answer, *converter));

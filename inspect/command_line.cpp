@@ -5,10 +5,13 @@
 namespace instdll::inspect {
 
 const char kUsage[] =
-    "usage: instdll-inspect [--code-page N] [--json] (FILE.reg... | --live) [QUESTION]\n"
+    "usage: instdll-inspect [--code-page N] [--view 32|64] [--json] (FILE.reg... | --live)\n"
+    "                       [QUESTION]\n"
     "Answers as InstDLL would on the registry in the export files (read in order) or, on\n"
     "Windows, on the machine's own registry; never writes to a registry.\n"
     "  --code-page N        the customer's ANSI code page: 1251 (default), 1252 or 932\n"
+    "  --view 32|64         for the 32-bit DLL (default; its HKLM\\SOFTWARE keys are under\n"
+    "                       WOW6432Node on 64-bit Windows) or the 64-bit DLL\n"
     "  --json               one JSON object instead of tables\n"
     "QUESTION, one of (default: the catalogue InitV7Info builds and what its scans skip):\n"
     "  --find DIR           what FindISUInCatalog(DIR) returns\n"
@@ -54,11 +57,14 @@ std::variant<Options, std::string> ParseOptions(const std::vector<std::string>& 
         } else if (argument == "--live") {
             if (!liveAvailable) return std::string("--live reads a Windows machine's own registry");
             options.live = true;
-        } else if (argument == "--code-page" || argument == "--backup") {
+        } else if (argument == "--code-page" || argument == "--backup" || argument == "--view") {
             if (left < 1) return argument + " needs an argument";
             const std::string& value = arguments[++at];
             if (argument == "--backup") {
                 options.backup = value;
+            } else if (argument == "--view") {
+                if (value != "32" && value != "64") return "--view is 32 or 64, not " + value;
+                options.viewBits = value == "32" ? 32 : 64;
             } else if (const std::optional<unsigned> codePage = CodePageNumber(value)) {
                 options.codePage = *codePage;
             } else {

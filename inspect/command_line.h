@@ -18,6 +18,7 @@ struct Options {
     std::string first;   // DIR or NAME, UTF-8
     std::string second;  // KEEP or TITLE, UTF-8
     std::optional<std::string> backup;
+    unsigned viewBits = 32;  // the build of the DLL the answer is for
 };
 
 extern const char kUsage[];

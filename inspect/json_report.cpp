@@ -37,8 +37,9 @@ Json Counter(const std::optional<ValueSnapshot>& counter) {
 
 class JsonReport final : public Report {
 public:
-    JsonReport(std::ostream& out, const CodePageConverter& converter, unsigned codePage)
-        : out_(out), text_(converter), codePage_(codePage) {}
+    JsonReport(std::ostream& out, const CodePageConverter& converter, unsigned codePage,
+               RegistryView view)
+        : out_(out), text_(converter), codePage_(codePage), view_(view) {}
 
     void Catalogue(const std::vector<Unrepresentable>& left,
                    const CatalogueAnswer& answer) override {
@@ -125,6 +126,7 @@ private:
     Json Begin(const std::vector<Unrepresentable>& left) const {
         Json report;
         report["codePage"] = codePage_;
+        report["view"] = {{"dll", view_.dllBits()}, {"wow6432Node", view_.redirected()}};
         Json& list = report["unrepresentable"] = Json::array();
         for (const Unrepresentable& item : left) {
             Json entry;
@@ -140,13 +142,14 @@ private:
     std::ostream& out_;
     ShownText text_;
     unsigned codePage_;
+    RegistryView view_;
 };
 
 }  // namespace
 
 std::unique_ptr<Report> MakeJsonReport(std::ostream& out, const CodePageConverter& converter,
-                                       unsigned codePage) {
-    return std::make_unique<JsonReport>(out, converter, codePage);
+                                       unsigned codePage, RegistryView view) {
+    return std::make_unique<JsonReport>(out, converter, codePage, view);
 }
 
 }  // namespace instdll::inspect

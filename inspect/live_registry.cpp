@@ -16,8 +16,8 @@ constexpr DWORD kLongestValueName = 16384;
 // Sole owner of a key opened for reading.
 class ReadKey {
 public:
-    ReadKey(HKEY parent, const std::u16string& path) {
-        if (RegOpenKeyExW(parent, Wide(path), 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    ReadKey(HKEY parent, const std::u16string& path, REGSAM access) {
+        if (RegOpenKeyExW(parent, Wide(path), 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
     }
     ReadKey(const ReadKey&) = delete;
     ReadKey& operator=(const ReadKey&) = delete;
@@ -67,13 +67,19 @@ void CopyValues(HKEY key, RegistryImport& import) {
     }
 }
 
-// Copies the key at `path` and `depth` levels of subkeys below it, parents first, as an export
-// lists them.
-void CopyKey(HKEY root, const std::u16string& rootName, const std::u16string& path, int depth,
-             RegistryImport& import) {
-    const ReadKey key(root, path);
+struct Source {
+    HKEY root;
+    REGSAM access;  // reading, in the DLL's view
+    std::u16string rootName;
+};
+
+// Copies the key the DLL names `dllPath`, stored at `machinePath`, and `depth` levels of subkeys
+// below it, parents first, as an export lists them.
+void CopyKey(const Source& source, const std::u16string& dllPath, const std::u16string& machinePath,
+             int depth, RegistryImport& import) {
+    const ReadKey key(source.root, dllPath, source.access);
     if (key.get() == nullptr) return;
-    import.OpenKey(rootName + u"\\" + path);
+    import.OpenKey(source.rootName + u"\\" + machinePath);
     CopyValues(key.get(), import);
     if (depth == 0) return;
     std::vector<std::u16string> children;
@@ -87,22 +93,44 @@ void CopyKey(HKEY root, const std::u16string& rootName, const std::u16string& pa
         children.emplace_back(name.data(), nameSize);
     }
     for (const std::u16string& child : children) {
-        CopyKey(root, rootName, path + u"\\" + child, depth - 1, import);
+        CopyKey(source, dllPath + u"\\" + child, machinePath + u"\\" + child, depth - 1, import);
     }
 }
 
 }  // namespace
 
-void CopyLiveRegistry(RegistryImport& import) {
+bool LiveMachineIs64Bit() {
+#ifdef _WIN64
+    return true;
+#else
+    // Looked up, not imported: Windows XP before its second service pack lacks it, and is
+    // 32-bit only.
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, BOOL*);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto isWow64 = kernel == nullptr ? nullptr
+                                           : reinterpret_cast<IsWow64>(reinterpret_cast<void (*)()>(
+                                                 GetProcAddress(kernel, "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+void CopyLiveRegistry(RegistryView view, RegistryImport& import) {
     const Place places[] = {
         {kHkeyLocalMachine, kProductKeyPath, 2},
         {kHkeyLocalMachine, kUninstallRootPath, 2},
         {kHkeyCurrentUser, kTitlesPath, 0},
     };
+    // The view is named only where there are two; Windows 2000 refuses the flags.
+    REGSAM access = KEY_READ;
+    if (view.redirected()) access |= KEY_WOW64_32KEY;
+    if (view.dllBits() == 64) access |= KEY_WOW64_64KEY;
     for (const Place& place : places) {
         // The layer keeps the predefined roots' Win32 values.
-        CopyKey(reinterpret_cast<HKEY>(place.root), Widened(RootName(place.root)),
-                Widened(place.path), place.depth, import);
+        const Source source{reinterpret_cast<HKEY>(place.root), access,
+                            Widened(RootName(place.root))};
+        CopyKey(source, Widened(place.path),
+                Widened(view.MachinePath(place.root, place.path).c_str()), place.depth, import);
     }
 }
 

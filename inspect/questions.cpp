@@ -43,9 +43,11 @@ std::vector<std::string> Gone(const ComponentCatalog& before, const ComponentCat
 
 }  // namespace
 
-CatalogueAnswer AskCatalogue(RegistryAccess& registry, const AnsiCodePage& codePage) {
+CatalogueAnswer AskCatalogue(RegistryAccess& machine, RegistryView view,
+                             const AnsiCodePage& codePage) {
+    ViewedRegistry seen(machine, view);
     SkipList skips;
-    InstalledComponents components(registry, codePage, unshared);
+    InstalledComponents components(seen, codePage, unshared);
     components.ObserveScans(&skips);
     CatalogueAnswer answer;
     answer.initResult = components.InitV7Info();
@@ -54,9 +56,10 @@ CatalogueAnswer AskCatalogue(RegistryAccess& registry, const AnsiCodePage& codeP
     return answer;
 }
 
-FindAnswer AskFind(RegistryAccess& registry, const AnsiCodePage& codePage,
+FindAnswer AskFind(RegistryAccess& machine, RegistryView view, const AnsiCodePage& codePage,
                    const std::string& directory) {
-    InstalledComponents components(registry, codePage, unshared);
+    ViewedRegistry seen(machine, view);
+    InstalledComponents components(seen, codePage, unshared);
     components.InitV7Info();
     std::array<char, kLogFileBuffer> buffer{};
     FindAnswer answer;
@@ -65,29 +68,32 @@ FindAnswer AskFind(RegistryAccess& registry, const AnsiCodePage& codePage,
     return answer;
 }
 
-PruneAnswer AskPrune(RegistryAccess& registry, const AnsiCodePage& codePage,
+PruneAnswer AskPrune(RegistryAccess& machine, RegistryView view, const AnsiCodePage& codePage,
                      const std::string& directory, const std::string& argumentsToKeep) {
-    RecordingRegistry recording(registry);
+    // Recorded beneath the view, the keys are named where the machine stores them.
+    RecordingRegistry recording(machine);
+    ViewedRegistry seen(recording, view);
     PruneAnswer answer;
-    answer.counterBefore = Counter(registry);
+    answer.counterBefore = Counter(seen);
     {
-        InstalledComponents components(recording, codePage, unshared);
+        InstalledComponents components(seen, codePage, unshared);
         components.InitV7Info();
         const ComponentCatalog before = components.catalog();
         components.RemoveAllInCatExcept(directory.c_str(), argumentsToKeep.c_str());
         answer.prunedKeys = Gone(before, components.catalog());
     }
-    answer.counterAfter = Counter(registry);
+    answer.counterAfter = Counter(seen);
     answer.deletions = recording.deletions();
     for (const ValueWrite& write : recording.writes()) answer.counterWrite = write;
     return answer;
 }
 
-TitleAnswer AskTitle(RegistryAccess& registry, const std::string& valueName,
+TitleAnswer AskTitle(RegistryAccess& machine, RegistryView view, const std::string& valueName,
                      const std::string& title) {
-    RecordingRegistry recording(registry);
+    RecordingRegistry recording(machine);
+    ViewedRegistry seen(recording, view);
     TitleAnswer answer;
-    answer.result = AddToTitles(recording, unshared, valueName.c_str(), title.c_str());
+    answer.result = AddToTitles(seen, unshared, valueName.c_str(), title.c_str());
     if (!recording.writes().empty()) answer.stored = recording.writes().back().after;
     return answer;
 }

@@ -9,10 +9,13 @@
 #include "catalog/scan_observer.h"
 #include "inspect/recording_registry.h"
 #include "registry/registry_access.h"
+#include "registry/registry_view.h"
 #include "text/ansi_text.h"
 
 // Each question runs the library's own code on the registry it is given, exactly as the DLL's
-// exports would on the customer's machine, and reports what that code did. Text is ANSI bytes.
+// exports would on the customer's machine, and reports what that code did. The registry holds
+// keys where the machine stores them; `view` is the DLL's, and every key an answer names is the
+// machine's. Text is ANSI bytes.
 namespace instdll::inspect {
 
 struct SkippedSubkey {
@@ -46,12 +49,13 @@ struct TitleAnswer {
     std::optional<ValueSnapshot> stored;
 };
 
-CatalogueAnswer AskCatalogue(RegistryAccess& registry, const AnsiCodePage& codePage);
-FindAnswer AskFind(RegistryAccess& registry, const AnsiCodePage& codePage,
+CatalogueAnswer AskCatalogue(RegistryAccess& machine, RegistryView view,
+                             const AnsiCodePage& codePage);
+FindAnswer AskFind(RegistryAccess& machine, RegistryView view, const AnsiCodePage& codePage,
                    const std::string& directory);
-PruneAnswer AskPrune(RegistryAccess& registry, const AnsiCodePage& codePage,
+PruneAnswer AskPrune(RegistryAccess& machine, RegistryView view, const AnsiCodePage& codePage,
                      const std::string& directory, const std::string& argumentsToKeep);
-TitleAnswer AskTitle(RegistryAccess& registry, const std::string& valueName,
+TitleAnswer AskTitle(RegistryAccess& machine, RegistryView view, const std::string& valueName,
                      const std::string& title);
 
 }  // namespace instdll::inspect

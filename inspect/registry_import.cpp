@@ -8,6 +8,7 @@
 #include "inspect/unicode_text.h"
 #include "registry/key_path.h"
 #include "registry/registry_paths.h"
+#include "registry/registry_view.h"
 
 namespace instdll::inspect {
 namespace {
@@ -56,12 +57,35 @@ const std::array<KeptPlace, 3> kKeptPlaces = {{
     {kHkeyCurrentUser, kTitlesPath, Place::KeyWithValues, Place::Dropped, Place::Dropped},
 }};
 
+template <typename Name>
 bool StartsWithPlace(const std::vector<std::u16string_view>& parts,
-                     const std::vector<std::string_view>& place) {
+                     const std::vector<Name>& place) {
     return parts.size() >= place.size() &&
-           std::equal(
-               place.begin(), place.end(), parts.begin(),
-               [](std::string_view a, std::u16string_view b) { return SameAsciiName(b, a); });
+           std::equal(place.begin(), place.end(), parts.begin(),
+                      [](const Name& a, std::u16string_view b) { return SameAsciiName(b, a); });
+}
+
+// A kept place where the machine stores it. An export may hold the 32-bit DLL's keys under
+// WOW6432Node beside the native ones: both are kept, and the question's view chooses.
+struct MachinePlace {
+    const KeptPlace* kept;
+    std::vector<std::string> names;
+};
+
+std::vector<MachinePlace> MakeMachinePlaces() {
+    std::vector<MachinePlace> places;
+    for (const KeptPlace& kept : kKeptPlaces) {
+        for (const RegistryView view :
+             {RegistryView::For(32, false), RegistryView::For(32, true)}) {
+            const std::string path = view.MachinePath(kept.root, kept.path);
+            const auto split = SplitKeyPath(std::string_view(path));
+            std::vector<std::string> names(split.begin(), split.end());
+            if (places.empty() || places.back().kept != &kept || places.back().names != names) {
+                places.push_back({&kept, std::move(names)});
+            }
+        }
+    }
+    return places;
 }
 
 struct Placement {
@@ -75,10 +99,11 @@ struct Placement {
 template <typename IsFamily>
 Placement PlaceOf(RegHandle root, const std::vector<std::u16string_view>& parts,
                   IsFamily isFamily) {
-    for (const KeptPlace& kept : kKeptPlaces) {
-        if (kept.root != root) continue;
-        const auto place = SplitKeyPath(std::string_view(kept.path));
-        if (!StartsWithPlace(parts, place)) continue;
+    static const std::vector<MachinePlace> places = MakeMachinePlaces();
+    for (const MachinePlace& machinePlace : places) {
+        const KeptPlace& kept = *machinePlace.kept;
+        const std::vector<std::string>& place = machinePlace.names;
+        if (kept.root != root || !StartsWithPlace(parts, place)) continue;
         const std::size_t below = parts.size() - place.size();
         if (below == 0) return {kept.self, parts.size()};
         const bool family = isFamily(parts[place.size()]);
@@ -157,6 +182,10 @@ void RegistryImport::OpenKey(std::u16string_view path) {
     const std::optional<RegHandle> root = RootOf(parts.front());
     if (!root) return;
     parts.erase(parts.begin());
+    static const auto wow6432Node = SplitKeyPath(std::string_view(kWow6432NodePath));
+    if (*root == kHkeyLocalMachine && StartsWithPlace(parts, wow6432Node)) {
+        sawWow6432Node_ = true;
+    }
     const Placement placement =
         PlaceOf(*root, parts, [this](std::u16string_view name) { return IsFamilyName(name); });
     if (placement.place == Place::Dropped) return;

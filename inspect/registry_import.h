@@ -29,7 +29,9 @@ struct Unrepresentable {
 // values, the names of the uninstall list's subkeys and the values of the family's ones, the
 // title list, and for each kept component whether it has subkeys of its own (which keeps it
 // from being deleted). Everything else is dropped as it arrives, so memory grows with those
-// keys and not with the source. Names and text reach the registry in the ANSI code page.
+// keys and not with the source. Names and text reach the registry in the ANSI code page. Keys
+// keep the names the machine stores them under, WOW6432Node included: a RegistryView finds the
+// ones a DLL sees.
 class RegistryImport {
 public:
     RegistryImport(MemoryRegistry& registry, const CodePageConverter& converter,
@@ -45,6 +47,9 @@ public:
     void DeleteValue(std::u16string_view name);
 
     const std::vector<Unrepresentable>& unrepresentable() const { return unrepresentable_; }
+    // Whether any key under HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node arrived: the source is a
+    // 64-bit machine's native view.
+    bool sawWow6432Node() const { return sawWow6432Node_; }
 
 private:
     bool IsFamilyName(std::u16string_view name) const;
@@ -58,6 +63,7 @@ private:
     RegistryKey current_;  // open while the current key keeps its values
     std::u16string currentPath_;
     std::vector<Unrepresentable> unrepresentable_;
+    bool sawWow6432Node_ = false;
 };
 
 // True for the predefined text types, whose data pass the code page.

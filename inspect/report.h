@@ -8,10 +8,12 @@
 #include "inspect/code_page_converter.h"
 #include "inspect/questions.h"
 #include "inspect/registry_import.h"
+#include "registry/registry_view.h"
 
 namespace instdll::inspect {
 
-// Prints whole answers, text in UTF-8, each preceded by the names the code page could not hold.
+// Prints whole answers, text in UTF-8, each preceded by the view it is for and the names the code
+// page could not hold.
 class Report {
 public:
     virtual ~Report() = default;
@@ -28,8 +30,8 @@ public:
 
 // Readable tables, or one JSON object per answer.
 std::unique_ptr<Report> MakeTableReport(std::ostream& out, const CodePageConverter& converter,
-                                        unsigned codePage);
+                                        unsigned codePage, RegistryView view);
 std::unique_ptr<Report> MakeJsonReport(std::ostream& out, const CodePageConverter& converter,
-                                       unsigned codePage);
+                                       unsigned codePage, RegistryView view);
 
 }  // namespace instdll::inspect

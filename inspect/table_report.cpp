@@ -32,18 +32,27 @@ std::string ReasonText(const SkippedSubkey& skipped) {
     return {};
 }
 
+// Which DLL the answer is for, and where its HKEY_LOCAL_MACHINE\SOFTWARE keys are.
+std::string ViewText(RegistryView view) {
+    const std::string dll = "the " + std::to_string(view.dllBits()) + "-bit DLL's, ";
+    if (view.redirected()) return dll + "HKEY_LOCAL_MACHINE\\SOFTWARE under " + kWow6432NodeName;
+    if (view.dllBits() == 32) return dll + "keys where they are named";
+    return dll + kWow6432NodeName + " not read";
+}
+
 std::string Counter(const std::optional<ValueSnapshot>& counter) {
     return counter ? std::to_string(Number(counter->data)) : "absent";
 }
 
 class TableReport final : public Report {
 public:
-    TableReport(std::ostream& out, const CodePageConverter& converter, unsigned codePage)
-        : out_(out), text_(converter), codePage_(codePage) {}
+    TableReport(std::ostream& out, const CodePageConverter& converter, unsigned codePage,
+                RegistryView view)
+        : out_(out), text_(converter), codePage_(codePage), view_(view) {}
 
     void Catalogue(const std::vector<Unrepresentable>& left,
                    const CatalogueAnswer& answer) override {
-        LeftOut(left);
+        Heading(left);
         out_ << "InitV7Info() = " << answer.initResult << "\n\n"
              << "Catalogue, " << answer.entries.size() << " entries in catalogue order:\n";
         for (const auto& [key, record] : answer.entries) {
@@ -65,14 +74,14 @@ public:
 
     void Find(const std::vector<Unrepresentable>& left, const std::string& directory,
               const FindAnswer& answer) override {
-        LeftOut(left);
+        Heading(left);
         out_ << "FindISUInCatalog(" << Quoted(directory) << ") = " << answer.result << ", log file "
              << Quoted(answer.logFile) << "\n";
     }
 
     void Prune(const std::vector<Unrepresentable>& left, const std::string& directory,
                const std::string& argumentsToKeep, const PruneAnswer& answer) override {
-        LeftOut(left);
+        Heading(left);
         out_ << "RemoveAllInCatExcept(" << Quoted(directory) << ", " << Quoted(argumentsToKeep)
              << ") prunes " << answer.prunedKeys.size() << " components:";
         for (const std::string& key : answer.prunedKeys) out_ << " " << Quoted(key);
@@ -95,7 +104,7 @@ public:
 
     void Title(const std::vector<Unrepresentable>& left, const std::string& valueName,
                const std::string& title, const TitleAnswer& answer) override {
-        LeftOut(left);
+        Heading(left);
         out_ << "RegDBAddToTitles(" << Quoted(valueName) << ", " << Quoted(title)
              << ") = " << answer.result << ", " << TitleOutcome(answer);
         if (answer.stored) out_ << ": " << Value(*answer.stored);
@@ -118,7 +127,8 @@ private:
         return name + " type " + std::to_string(value.type) + " = " + data;
     }
 
-    void LeftOut(const std::vector<Unrepresentable>& left) {
+    void Heading(const std::vector<Unrepresentable>& left) {
+        out_ << "Registry view: " << ViewText(view_) << "\n\n";
         if (left.empty()) return;
         out_ << "Left out, not representable in code page " << codePage_ << ":\n";
         for (const Unrepresentable& item : left) {
@@ -134,13 +144,14 @@ private:
     std::ostream& out_;
     ShownText text_;
     unsigned codePage_;
+    RegistryView view_;
 };
 
 }  // namespace
 
 std::unique_ptr<Report> MakeTableReport(std::ostream& out, const CodePageConverter& converter,
-                                        unsigned codePage) {
-    return std::make_unique<TableReport>(out, converter, codePage);
+                                        unsigned codePage, RegistryView view) {
+    return std::make_unique<TableReport>(out, converter, codePage, view);
 }
 
 }  // namespace instdll::inspect

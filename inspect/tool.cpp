@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <system_error>
+#include <variant>
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
@@ -56,13 +57,15 @@ private:
 
 std::filesystem::path FilePath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
 
-// Loads every source into `import`; the message of the first failure, if any.
-std::optional<int> Load(const Options& options, const CodePageConverter& converter,
-                        RegistryImport& import, const Failure& failure) {
+// Loads every source into `import` and tells which view the answers are for; the status of the
+// first failure, if any.
+std::variant<RegistryView, int> Load(const Options& options, const CodePageConverter& converter,
+                                     RegistryImport& import, const Failure& failure) {
 #ifdef _WIN32
     if (options.live) {
-        CopyLiveRegistry(import);
-        return std::nullopt;
+        const RegistryView view = RegistryView::For(options.viewBits, LiveMachineIs64Bit());
+        CopyLiveRegistry(view, import);
+        return view;
     }
 #endif
     for (const std::string& file : options.files) {
@@ -82,7 +85,9 @@ std::optional<int> Load(const Options& options, const CodePageConverter& convert
         // By now errno may hold what a code page conversion left there, not the read's reason.
         if (in.bad()) return failure.File("read", file, 0);
     }
-    return std::nullopt;
+    // An export with no WOW6432Node is a 32-bit machine's, or a 32-bit program's, which shows
+    // the 32-bit view under the native names.
+    return RegistryView::For(options.viewBits, import.sawWow6432Node());
 }
 
 std::optional<std::string> AnsiArgument(const std::string& utf8,
@@ -91,27 +96,27 @@ std::optional<std::string> AnsiArgument(const std::string& utf8,
     return text ? converter.ToAnsi(*text) : std::nullopt;
 }
 
-int Answer(const Options& options, MemoryRegistry& registry, const CodePageConverter& converter,
-           const AnsiCodePage& codePage, const std::vector<Unrepresentable>& left,
-           std::ostream& out, const Failure& failure) {
+int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
+           const CodePageConverter& converter, const AnsiCodePage& codePage,
+           const std::vector<Unrepresentable>& left, std::ostream& out, const Failure& failure) {
     const std::optional<std::string> first = AnsiArgument(options.first, converter);
     const std::optional<std::string> second = AnsiArgument(options.second, converter);
     if (!first || !second) {
         return failure.Usage("an argument cannot be written in code page " +
                              std::to_string(options.codePage));
     }
-    const std::unique_ptr<Report> report = options.json
-                                               ? MakeJsonReport(out, converter, options.codePage)
-                                               : MakeTableReport(out, converter, options.codePage);
+    const std::unique_ptr<Report> report =
+        options.json ? MakeJsonReport(out, converter, options.codePage, view)
+                     : MakeTableReport(out, converter, options.codePage, view);
     switch (options.question) {
         case Question::Catalogue:
-            report->Catalogue(left, AskCatalogue(registry, codePage));
+            report->Catalogue(left, AskCatalogue(registry, view, codePage));
             break;
         case Question::Find:
-            report->Find(left, *first, AskFind(registry, codePage, *first));
+            report->Find(left, *first, AskFind(registry, view, codePage, *first));
             break;
         case Question::Prune: {
-            const PruneAnswer answer = AskPrune(registry, codePage, *first, *second);
+            const PruneAnswer answer = AskPrune(registry, view, codePage, *first, *second);
             if (options.backup) {
                 errno = 0;
                 std::ofstream backup(FilePath(*options.backup), std::ios::binary);
@@ -123,7 +128,7 @@ int Answer(const Options& options, MemoryRegistry& registry, const CodePageConve
             break;
         }
         case Question::Title:
-            report->Title(left, *first, *second, AskTitle(registry, *first, *second));
+            report->Title(left, *first, *second, AskTitle(registry, view, *first, *second));
             break;
     }
     return 0;
@@ -143,10 +148,10 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
     const HostCodePage codePage(options.codePage);
     MemoryRegistry registry;
     RegistryImport import(registry, *converter, codePage);
-    if (const std::optional<int> status = Load(options, *converter, import, failure)) {
-        return *status;
-    }
-    return Answer(options, registry, *converter, codePage, import.unrepresentable(), out, failure);
+    const std::variant<RegistryView, int> loaded = Load(options, *converter, import, failure);
+    if (const int* status = std::get_if<int>(&loaded)) return *status;
+    return Answer(options, registry, std::get<RegistryView>(loaded), *converter, codePage,
+                  import.unrepresentable(), out, failure);
 }
 
 }  // namespace instdll::inspect

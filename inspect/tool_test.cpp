@@ -12,11 +12,17 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/reg_file_reader.h"
+#include "inspect/shown_text.h"
+#include "inspect/unicode_text.h"
+#include "registry/registry_paths.h"
 #include "tests/common/registry_listing.h"
 #include "text/host_code_page.h"
 
 namespace instdll::inspect {
 namespace {
+
+constexpr RegistryView kNative32 = RegistryView::For(32, false);
+constexpr RegistryView kWow64 = RegistryView::For(32, true);
 
 constexpr char kUninstall[] =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -68,7 +74,7 @@ TEST(Backup, RestoresWhatPruningDeletedKeyByKey) {
         MemoryRegistry pruned;
         Import(original, *converter, codePage, RichExport());
         Import(pruned, *converter, codePage, RichExport());
-        const PruneAnswer answer = AskPrune(pruned, codePage, row.directory, row.keep);
+        const PruneAnswer answer = AskPrune(pruned, kNative32, codePage, row.directory, row.keep);
         SCOPED_TRACE(row.directory);
         EXPECT_EQ(answer.prunedKeys.size(), row.pruned);
         if (row.pruned > 0) {
@@ -91,7 +97,7 @@ TEST(Prune, CountsOnlyTheComponentsWhoseKeysItDeleted) {
                UninstallEntry("Zk:Stuck", "Zk:Stuck", "C:\\\\A", "S") + kUninstall +
                "Zk:Stuck\\Parts]\n" + ProductEntry("Zk:Stuck") + kProduct + "Zk:Stuck\\Plugins]\n" +
                UninstallEntry("Zk:Old", "Zk:Old", "C:\\\\A", "O"));
-    const PruneAnswer answer = AskPrune(registry, codePage, "C:\\A\\", "");
+    const PruneAnswer answer = AskPrune(registry, kNative32, codePage, "C:\\A\\", "");
     EXPECT_EQ(answer.prunedKeys, std::vector<std::string>{"Zk:Old"});
     std::vector<long> results;
     for (const KeyDeletion& deletion : answer.deletions) results.push_back(deletion.result);
@@ -113,7 +119,7 @@ TEST(Catalogue, ReportsEverySkippedSubkeyWithItsReason) {
                UninstallEntry("Zk:Two", "Zk:Same", "C:\\\\A", "2") + kProduct + "Zk:NoPath]\n" +
                "\"ZkFolder\"=\"F\"\n" + kProduct + "Zk:Binary]\n\"ZkFolder\"=hex:01,02\n" +
                "\"ZkPath\"=hex(7):41,00,42,00\n");
-    const CatalogueAnswer answer = AskCatalogue(registry, codePage);
+    const CatalogueAnswer answer = AskCatalogue(registry, kNative32, codePage);
     std::vector<std::string> skipped;
     for (const SkippedSubkey& skip : answer.skipped) {
         skipped.push_back(std::to_string(static_cast<int>(skip.scanned)) + " " + skip.name + " " +
@@ -176,6 +182,7 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
         {{good.path(), "--find", "a", "--title", "a", "b"}, "one question at a time", true},
         {{good.path(), "--backup", "x.reg"}, "--backup goes with --prune", true},
         {{good.path(), "--code-page", "437"}, "unsupported code page 437", true},
+        {{good.path(), "--view", "16"}, "--view is 32 or 64, not 16", true},
         {{good.path(), "--live"}, "--live reads a Windows machine's own registry", true},
         {{good.path(), "--code-page", "1252", "--find", "Каталог"},
          "an argument cannot be written in code page 1252",
@@ -214,7 +221,8 @@ TEST(Tool, AnswersInTheCustomersCodePage) {
         std::string expected;
     } cases[] = {
         {"932",
-         "\"codePage\":932,\"unrepresentable\":[],\"initV7Info\":1,\"catalogue\":[{\"key\":\"Zk:"
+         "\"codePage\":932,\"view\":{\"dll\":32,\"wow6432Node\":false},\"unrepresentable\":[],"
+         "\"initV7Info\":1,\"catalogue\":[{\"key\":\"Zk:"
          "Core\","
          "\"ComponentKey\":\"Zk:Core\",\"Folder\":\"Ядро\",\"PathDir\":\"C:\\\\表\\\\\","
          "\"PathFile\":\"f.exe\""},
@@ -242,10 +250,11 @@ TEST(Tool, JsonAnswersReadBackWithTheirText) {
         std::vector<std::string> question;
         std::vector<std::string> keys;
     } cases[] = {
-        {{}, {"codePage", "unrepresentable", "initV7Info", "catalogue", "skipped"}},
-        {{"--find", "C:\\A\\"}, {"codePage", "unrepresentable", "findISUInCatalog"}},
-        {{"--prune", "C:\\A\\", "CORE"}, {"codePage", "unrepresentable", "removeAllInCatExcept"}},
-        {{"--title", "Имя", "Т"}, {"codePage", "unrepresentable", "regDBAddToTitles"}},
+        {{}, {"codePage", "view", "unrepresentable", "initV7Info", "catalogue", "skipped"}},
+        {{"--find", "C:\\A\\"}, {"codePage", "view", "unrepresentable", "findISUInCatalog"}},
+        {{"--prune", "C:\\A\\", "CORE"},
+         {"codePage", "view", "unrepresentable", "removeAllInCatExcept"}},
+        {{"--title", "Имя", "Т"}, {"codePage", "view", "unrepresentable", "regDBAddToTitles"}},
     };
     for (const auto& row : cases) {
         std::vector<std::string> arguments = {"--json", file.path()};
@@ -271,6 +280,168 @@ TEST(Tool, JsonAnswersReadBackWithTheirText) {
     EXPECT_EQ(texts["ZkPath"], "C:\\A\\f.exe");
     EXPECT_EQ(prune["removeAllInCatExcept"]["counter"],
               nlohmann::json::parse(R"({"before":3,"after":0,"written":true})"));
+}
+
+// The same keys where 64-bit Windows stores the 32-bit DLL's.
+std::string UnderWow6432Node(std::string text) {
+    const std::string native = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\";
+    for (std::size_t at = text.find(native); at != std::string::npos;
+         at = text.find(native, at + 1)) {
+        text.insert(at + native.size(), "WOW6432Node\\");
+    }
+    return text;
+}
+
+// A 64-bit machine: the 32-bit DLL's components under WOW6432Node, and in the native view a
+// family component logged in the same folder, with a counter of its own, that the 32-bit DLL
+// never sees.
+std::string SixtyFourBitMachineExport() {
+    return UnderWow6432Node(RichExport()) + kProduct + "Components]\n@=dword:00000009\n" +
+           UninstallEntry("Zk:Native", "Zk:Native", "C:\\\\A", "NATIVE") +
+           ProductEntry("Zk:Native");
+}
+
+// The keys and values of the native view only, WOW6432Node left out.
+std::vector<std::string> NativeView(MemoryRegistry& registry) {
+    std::vector<std::string> lines;
+    bool wow = false;
+    for (const std::string& line : testing::ListRegistry(registry)) {
+        if (line.front() == '[') wow = line.find("\\WOW6432Node") != std::string::npos;
+        if (!wow) lines.push_back(line);
+    }
+    return lines;
+}
+
+// A backup's UTF-16LE after its byte order mark, as UTF-8.
+std::string BackupText(const std::string& bytes) {
+    std::u16string units;
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+        units += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[at]) |
+                                       static_cast<std::uint8_t>(bytes[at + 1]) << 8);
+    }
+    return ShownUtf8(units);
+}
+
+std::vector<std::string> CatalogueKeys(const CatalogueAnswer& answer) {
+    std::vector<std::string> keys;
+    for (const auto& [key, record] : answer.entries) keys.push_back(key);
+    return keys;
+}
+
+// Each view answers from its own keys only, and names every key it would delete or write where
+// the machine stores it.
+TEST(Views, EachAnswersFromItsOwnKeysAndNamesThemWhereTheyAre) {
+    const auto converter = MakeCodePageConverter(1251);
+    const HostCodePage codePage(1251);
+    const struct {
+        RegistryView view;
+        std::vector<std::string> catalogue;
+        std::vector<std::string> pruned;
+        const char* deletedUnder;
+        int counterAfter;
+    } cases[] = {
+        {kWow64,
+         {"Zk:Core", "Zk:Old", "Zk:Text", "Zk:Viewer"},
+         {"Zk:Old", "Zk:Text", "Zk:Viewer"},
+         "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\",
+         0},
+        {RegistryView::For(64, true),
+         {"Zk:Native"},
+         {"Zk:Native"},
+         "HKEY_LOCAL_MACHINE\\SOFTWARE\\",
+         8},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.view.dllBits());
+        MemoryRegistry registry;
+        Import(registry, *converter, codePage, SixtyFourBitMachineExport());
+        EXPECT_EQ(CatalogueKeys(AskCatalogue(registry, row.view, codePage)), row.catalogue);
+        const FindAnswer found = AskFind(registry, row.view, codePage, "C:\\A\\");
+        EXPECT_EQ(found.result, 1);
+        EXPECT_EQ(found.logFile, row.catalogue.front().substr(3) + ".isu");
+
+        const std::vector<std::string> nativeBefore = NativeView(registry);
+        const PruneAnswer answer = AskPrune(registry, row.view, codePage, "C:\\A\\", "CORE");
+        EXPECT_EQ(answer.prunedKeys, row.pruned);
+        ASSERT_FALSE(answer.deletions.empty());
+        for (const KeyDeletion& deletion : answer.deletions) {
+            EXPECT_EQ(deletion.path.rfind(row.deletedUnder, 0), 0u) << deletion.path;
+            EXPECT_EQ(deletion.path.find("WOW6432Node") != std::string::npos, row.view.redirected())
+                << deletion.path;
+        }
+        ASSERT_TRUE(answer.counterWrite);
+        EXPECT_EQ(answer.counterWrite->keyPath,
+                  "HKEY_LOCAL_MACHINE\\" +
+                      row.view.MachinePath(kHkeyLocalMachine, kComponentCounterPath));
+        EXPECT_EQ(Number(answer.counterWrite->after.data), row.counterAfter);
+        if (row.view.redirected()) {
+            EXPECT_EQ(NativeView(registry), nativeBefore);
+        }
+    }
+}
+
+// Imported on the machine, the backup puts back exactly what the 32-bit DLL would delete there,
+// under WOW6432Node, and nothing of the native view.
+TEST(Views, BackupRestoresTheRedirectedKeys) {
+    const auto converter = MakeCodePageConverter(1251);
+    const HostCodePage codePage(1251);
+    MemoryRegistry original;
+    MemoryRegistry pruned;
+    Import(original, *converter, codePage, SixtyFourBitMachineExport());
+    Import(pruned, *converter, codePage, SixtyFourBitMachineExport());
+    const PruneAnswer answer = AskPrune(pruned, kWow64, codePage, "C:\\A\\", "CORE");
+    ASSERT_EQ(answer.prunedKeys.size(), 3u);
+    ASSERT_TRUE(answer.counterWrite);
+    const std::string backup = BackupRegFile(answer, *converter);
+    std::istringstream keyLines(BackupText(backup));
+    std::size_t keys = 0;
+    for (std::string line; std::getline(keyLines, line);) {
+        if (line.empty() || line.front() != '[') continue;
+        ++keys;
+        EXPECT_EQ(line.rfind("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\", 0), 0u) << line;
+    }
+    std::size_t deleted = 0;
+    for (const KeyDeletion& deletion : answer.deletions) deleted += deletion.result == 0 ? 1 : 0;
+    EXPECT_EQ(keys, deleted + 1);  // and the counter
+    Import(pruned, *converter, codePage, backup);
+    EXPECT_EQ(testing::ListRegistry(pruned), testing::ListRegistry(original));
+}
+
+// The view is chosen from the export unless given: WOW6432Node means 64-bit Windows; an export
+// without it (a 32-bit machine's, or a 32-bit program's) is the 32-bit DLL's keys as named.
+TEST(Views, TheAnswerSaysWhichViewItIsFor) {
+    const ScratchFile sixtyFour(SixtyFourBitMachineExport());
+    const ScratchFile thirtyTwo(RichExport());
+    const struct {
+        std::vector<std::string> arguments;
+        std::string view;
+        std::string firstEntry;
+    } cases[] = {
+        {{sixtyFour.path()}, R"({"dll":32,"wow6432Node":true})", "Zk:Core"},
+        {{"--view", "32", sixtyFour.path()}, R"({"dll":32,"wow6432Node":true})", "Zk:Core"},
+        {{"--view", "64", sixtyFour.path()}, R"({"dll":64,"wow6432Node":false})", "Zk:Native"},
+        {{thirtyTwo.path()}, R"({"dll":32,"wow6432Node":false})", "Zk:Core"},
+    };
+    for (const auto& row : cases) {
+        std::vector<std::string> arguments = {"--json"};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        const ToolRun run = RunTool(arguments);
+        SCOPED_TRACE(row.view);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto answer = nlohmann::json::parse(run.out);
+        EXPECT_EQ(answer["view"], nlohmann::json::parse(row.view));
+        EXPECT_EQ(answer["catalogue"][0]["key"], row.firstEntry);
+    }
+    const ToolRun table = RunTool({sixtyFour.path(), "--prune", "C:\\A\\", "CORE"});
+    EXPECT_EQ(table.out.rfind("Registry view: the 32-bit DLL's, HKEY_LOCAL_MACHINE\\SOFTWARE under "
+                              "WOW6432Node\n\n",
+                              0),
+              0u)
+        << table.out;
+    EXPECT_NE(
+        table.out.find("\n  HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Zk\\Zkv7\\7.5\\Zk:Text\n"),
+        std::string::npos)
+        << table.out;
 }
 
 }  // namespace

@@ -43,10 +43,15 @@ void LogRecord::Flush() noexcept {
     log_->sink().Append(line_, size_ + kLineEndSize);
 }
 
+// A lead byte keeps room for its whole character, so that valid UTF-8 is never split. A
+// continuation byte then always fits; one that continues nothing (ANSI text passed on
+// unconverted) is bounded all the same.
 void LogRecord::Put(char byte) noexcept {
     const auto unsignedByte = static_cast<unsigned char>(byte);
-    if (!IsContinuationByte(unsignedByte) &&
-        size_ + Utf8SequenceLength(unsignedByte) + kReserve > kLineCapacity) {
+    const std::size_t needed = IsContinuationByte(unsignedByte)
+                                   ? 1 + kLineEndSize
+                                   : Utf8SequenceLength(unsignedByte) + kReserve;
+    if (size_ + needed > kLineCapacity) {
         Flush();
         StartLine(":+ ");
     }

@@ -63,6 +63,24 @@ TEST_F(CallLogTest, WritesEachRecordAsOneLineInOneAppend) {
     }
 }
 
+// The text of one line of a record, its bound, end and mark checked; `first`: the record's first.
+std::string Body(const std::string& line, bool first) {
+    EXPECT_LE(line.size(), LogRecord::kLineCapacity);
+    const std::string mark = first ? "P: " : "P:+ ";
+    if (line.size() < mark.size() + 2 || line.compare(0, mark.size(), mark) != 0 ||
+        line.compare(line.size() - 2, 2, "\r\n") != 0) {
+        ADD_FAILURE() << "malformed line: " << line;
+        return {};
+    }
+    return line.substr(mark.size(), line.size() - mark.size() - 2);
+}
+
+std::string JoinedBodies(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) joined += Body(lines[i], i == 0);
+    return joined;
+}
+
 TEST_F(CallLogTest, LongRecordGoesOnOverWholeLinesWithThePrefix) {
     // Two-byte characters, so that a split inside one would show.
     std::string text;
@@ -71,19 +89,38 @@ TEST_F(CallLogTest, LongRecordGoesOnOverWholeLinesWithThePrefix) {
     shared = text;
     const std::vector<std::string> lines = Lines([](LogRecord& r) { r.Ansi(shared); });
     ASSERT_GE(lines.size(), 3U);
-    std::string joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        EXPECT_LE(line.size(), LogRecord::kLineCapacity);
-        ASSERT_GE(line.size(), 5U);
-        EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
-        const std::string mark = i == 0 ? "P: " : "P:+ ";
-        ASSERT_EQ(line.compare(0, mark.size(), mark), 0) << line;
-        const std::string body = line.substr(mark.size(), line.size() - mark.size() - 2);
-        EXPECT_EQ(body.size() % 2, 0U) << "a character was split";
-        joined += body;
+        EXPECT_EQ(Body(lines[i], i == 0).size() % 2, 0U) << "a character was split";
     }
-    EXPECT_EQ(joined, text);
+    EXPECT_EQ(JoinedBodies(lines), text);
+}
+
+// Bytes that continue no UTF-8 character, as ANSI text passed on unconverted would bring: the
+// Cyrillic letters of code page 1251 in the range 0x80-0xBF.
+TEST_F(CallLogTest, StrayContinuationBytesStayWithinTheLine) {
+    const std::string cyrillic = "\xA8\xB8\xB3\xBF\xBA";
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"one line's worth", std::string(LogRecord::kLineCapacity - 10, '\xB8')},
+        {"past one line",
+         [&] {
+             std::string text;
+             while (text.size() < 3 * LogRecord::kLineCapacity) text += cyrillic;
+             return text;
+         }()},
+        {"after ASCII up to the end of the line",
+         std::string(LogRecord::kLineCapacity - 9, 'a') + cyrillic + cyrillic},
+        {"after a whole character", "\xC3\xA9" + std::string(2 * LogRecord::kLineCapacity, '\xBF')},
+    };
+    for (const Case& c : cases) {
+        static const std::string* text;
+        text = &c.text;
+        const std::vector<std::string> lines = Lines([](LogRecord& r) { r.Ansi(*text); });
+        EXPECT_EQ(JoinedBodies(lines), c.text) << c.what;
+    }
 }
 
 TEST_F(CallLogTest, NoLogTakesEverythingAndWritesNothing) {

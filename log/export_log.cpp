@@ -7,15 +7,22 @@ namespace {
 
 // Longer paths leave the log off rather than make the buffer grow.
 constexpr DWORD kLongestLogPath = 1024;
-// The high half of the offset of the byte that writers lock: 2^62, beyond any real log.
-constexpr DWORD kWriterLockOffsetHigh = 0x40000000;
 // ANSI bytes converted at once; a chunk never ends inside a double-byte character.
 constexpr int kChunk = 128;
+constexpr DWORD kLockRetryInterval = 10;  // milliseconds
+constexpr std::size_t kDroppedCountCapacity = 256;
 
-class PrefixText {
+// Lines of this process that no log took since the last one written, whichever call made them.
+LONG droppedLines = 0;
+
+template <std::size_t Capacity>
+class FixedText {
 public:
-    void Put(const char* text) {
-        while (*text != '\0' && size_ + 1 < sizeof text_) text_[size_++] = *text++;
+    void Put(std::string_view text) {
+        for (const char c : text) {
+            if (size_ + 1 >= sizeof text_) return;
+            text_[size_++] = c;
+        }
     }
     // `value` in at least `width` decimal digits, zeros in front.
     void Digits(unsigned value, int width) {
@@ -32,9 +39,11 @@ public:
     std::string_view view() const { return {text_, size_}; }
 
 private:
-    char text_[CallLog::kPrefixCapacity] = {};
+    char text_[Capacity] = {};
     std::size_t size_ = 0;
 };
+
+using PrefixText = FixedText<CallLog::kPrefixCapacity>;
 
 // The longest run of whole characters from the start of `ansi` within `limit` bytes.
 std::size_t WholeCharacters(std::string_view ansi, std::size_t limit) {
@@ -74,17 +83,60 @@ PrefixText CallPrefix(const char* exportName) {
 
 }  // namespace
 
-LogFile::LogFile() noexcept {
+// Read access too, which the lock needs on Windows; without write access (only append) every
+// write still lands at the end.
+LogFile::LogFile(const char* exportName) noexcept : exportName_(exportName) {
     wchar_t path[kLongestLogPath];
     const DWORD length = GetEnvironmentVariableW(kLogVariable, path, kLongestLogPath);
     if (length == 0 || length >= kLongestLogPath) return;
-    handle_ =
-        CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = CreateFileW(path, FILE_APPEND_DATA | FILE_READ_DATA,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 LogFile::~LogFile() {
     if (is_open()) CloseHandle(handle_);
+}
+
+// Tries again until the call's wait is spent: a writer that is suspended or hung holding the
+// lock must not hang every logged call. A file system without locks is written unlocked.
+LogFile::Lock LogFile::TakeLock(OVERLAPPED& lock) noexcept {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                       &lock)) {
+            waited_ += GetTickCount() - start;
+            return Lock::Held;
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION) return Lock::Unsupported;
+        if (waited_ + (GetTickCount() - start) >= kLongestLockWait) {
+            waited_ = kLongestLockWait;
+            return Lock::TimedOut;
+        }
+        Sleep(kLockRetryInterval);
+    }
+}
+
+bool LogFile::WriteAtEnd(const char* text, std::size_t size) noexcept {
+    OVERLAPPED atEnd{};
+    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+    DWORD written = 0;
+    return WriteFile(handle_, text, static_cast<DWORD>(size), &written, &atEnd) && written == size;
+}
+
+// "prefix: N lines dropped before this one: ...", when there are any.
+bool LogFile::WriteDroppedCount() noexcept {
+    const LONG dropped = InterlockedExchange(&droppedLines, 0);
+    if (dropped == 0) return true;
+    FixedText<kDroppedCountCapacity> text;
+    text.Put(CallPrefix(exportName_).view());
+    text.Put(": ");
+    text.Digits(static_cast<unsigned>(dropped), 1);
+    text.Put(" lines dropped before this one: the log stayed locked or failed to take them\r\n");
+    const std::string_view line = text.view();
+    if (WriteAtEnd(line.data(), line.size())) return true;
+    InterlockedExchangeAdd(&droppedLines, dropped);
+    return false;
 }
 
 // Appending alone is atomic on Windows but not under Wine, where two processes can both write
@@ -93,12 +145,10 @@ LogFile::~LogFile() {
 void LogFile::Append(const char* line, std::size_t size) noexcept {
     OVERLAPPED lock{};
     lock.OffsetHigh = kWriterLockOffsetHigh;
-    const bool locked = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
-    OVERLAPPED atEnd{};
-    atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
-    DWORD written = 0;
-    WriteFile(handle_, line, static_cast<DWORD>(size), &written, &atEnd);
-    if (locked) UnlockFileEx(handle_, 0, 1, 0, &lock);
+    const Lock taken = TakeLock(lock);
+    const bool written = taken != Lock::TimedOut && WriteDroppedCount() && WriteAtEnd(line, size);
+    if (!written) InterlockedIncrement(&droppedLines);
+    if (taken == Lock::Held) UnlockFileEx(handle_, 0, 1, 0, &lock);
 }
 
 void SystemAnsiToUtf8::Convert(std::string_view ansi, LogRecord& record) const noexcept {
@@ -115,7 +165,7 @@ void SystemAnsiToUtf8::Convert(std::string_view ansi, LogRecord& record) const n
     }
 }
 
-ExportLog::ExportLog(const char* exportName) noexcept {
+ExportLog::ExportLog(const char* exportName) noexcept : file_(exportName) {
     if (!file_.is_open()) return;
     call_.emplace(file_, converter_, CallPrefix(exportName).view());
 }

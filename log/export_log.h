@@ -12,11 +12,18 @@ namespace instdll {
 // log on after loading the library.
 inline constexpr wchar_t kLogVariable[] = L"INSTDLL_LOG";
 
-// The file named by the variable: each line goes to its end in one write, whole, however many
-// processes share the file. Closed when the call ends.
+// Writers lock one byte of the log, at this high half of its offset: 2^62, beyond any real log.
+inline constexpr DWORD kWriterLockOffsetHigh = 0x40000000;
+// The longest a call waits for that lock in all, in milliseconds; then its lines are dropped.
+inline constexpr DWORD kLongestLockWait = 1000;
+
+// The file named by the variable, for the call `exportName`: each line goes to its end in one
+// write, whole, however many processes share the file. A line that cannot be written whole (the
+// lock held by another writer past the wait, a failed write) is dropped, and the next line this
+// process writes is preceded by one that counts them. Closed when the call ends.
 class LogFile final : public LogSink {
 public:
-    LogFile() noexcept;
+    explicit LogFile(const char* exportName) noexcept;
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
     ~LogFile();
@@ -25,7 +32,14 @@ public:
     void Append(const char* line, std::size_t size) noexcept override;
 
 private:
+    enum class Lock { Held, Unsupported, TimedOut };
+    Lock TakeLock(OVERLAPPED& lock) noexcept;
+    bool WriteAtEnd(const char* text, std::size_t size) noexcept;
+    bool WriteDroppedCount() noexcept;
+
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    const char* exportName_;
+    DWORD waited_ = 0;  // milliseconds this call has waited for the lock
 };
 
 // The ANSI code page of the process, through UTF-16.

@@ -74,6 +74,7 @@ long LoggingRegistry::RegSetValueExA(RegHandle key, const char* valueName, std::
     if (result == kErrorSuccess) {
         ++valuesWritten_;
     } else {
+        ++valuesRefused_;
         AppendError(record, result);
     }
     return result;

@@ -15,13 +15,15 @@ class LoggingRegistry final : public KeyWatchingRegistry {
 public:
     using KeyWatchingRegistry::KeyWatchingRegistry;
 
-    // Null detaches. Attaching starts a new count of values written.
+    // Null detaches. Attaching starts new counts of values written and refused.
     void LogTo(CallLog* log) {
         log_ = log;
         valuesWritten_ = 0;
+        valuesRefused_ = 0;
     }
     CallLog* log() const { return log_; }
     int valuesWritten() const { return valuesWritten_; }
+    int valuesRefused() const { return valuesRefused_; }
     // "[path]" of a key the layer named; the parent's path when `subKey` is empty or null.
     void AppendPath(LogRecord& record, RegHandle key, const char* subKey) const;
 
@@ -49,6 +51,7 @@ private:
 
     CallLog* log_ = nullptr;
     int valuesWritten_ = 0;
+    int valuesRefused_ = 0;
     std::array<NamedKey, kNamedKeys> named_;
 };
 

@@ -69,11 +69,19 @@ TEST_F(LoggingRegistryTest, WritesAndValueDeletesShowTheDataBefore) {
               kErrorSuccess);
     EXPECT_EQ(registry.RegSetValueExA(child.get(), "New", kRegBinary, lower, 1), kErrorSuccess);
     EXPECT_EQ(registry.valuesWritten(), 2);
+    memory.FailOperation(RegOperation::SetValueEx, kErrorAccessDenied);
+    EXPECT_EQ(registry.RegSetValueExA(child.get(), "New", kRegBinary, lower, 2),
+              kErrorAccessDenied);
+    memory.ClearFailures();
+    EXPECT_EQ(registry.valuesWritten(), 2);
+    EXPECT_EQ(registry.valuesRefused(), 1);
     EXPECT_EQ(registry.RegDeleteValueA(child.get(), "Name"), kErrorSuccess);
     EXPECT_EQ(registry.RegDeleteValueA(child.get(), "Name"), kErrorFileNotFound);
     const std::string path = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Parent\\Child]";
     EXPECT_EQ(sink.text, "P: wrote " + path + " @=dword:00000006 over @=dword:00000007\r\n" +
                              "P: wrote " + path + " \"New\"=hex:06 over \"New\" absent\r\n" +
+                             "P: wrote " + path +
+                             " \"New\"=hex:06,00 over \"New\"=hex:06 failed: error 5\r\n" +
                              "P: delete value " + path + " \"Name\"=\"x\": deleted\r\n" +
                              "P: delete value " + path + " \"Name\" absent failed: error 2\r\n");
 }

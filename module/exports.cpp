@@ -59,7 +59,8 @@ void LogArguments(ExportLog& log, std::initializer_list<Argument> arguments) {
     }
 }
 
-const char* TitleNotStoredReason(int result) {
+const char* TitleNotStoredReason(int result, bool storeRefused) {
+    if (storeRefused) return "the registry refused the store";
     switch (result) {
         case kErrorSuccess:
             return "the value name exists already";
@@ -142,7 +143,9 @@ int __stdcall RegDBAddToTitles(const char* valueName, const char* title) {
         return static_cast<int>(AddToTitles(registry, Module().sharedState, valueName, title));
     });
     if (registry.valuesWritten() == 0) {
-        log.Record().Text("nothing stored: ").Text(TitleNotStoredReason(result));
+        log.Record()
+            .Text("nothing stored: ")
+            .Text(TitleNotStoredReason(result, registry.valuesRefused() != 0));
     }
     return log.Result(result);
 }

@@ -14,7 +14,8 @@ inline constexpr RegHandle kHkeyCurrentUser =
 inline constexpr RegHandle kHkeyLocalMachine =
     static_cast<RegHandle>(static_cast<std::intptr_t>(INT32_C(-2147483646)));
 
-// The historical buffers for a key name or a text value: 255 bytes and the terminating zero.
+// What the library reads a key name or a text value into, and what a caller gives for a log
+// file name: 255 bytes and the terminating zero.
 inline constexpr std::uint32_t kRegistryTextBuffer = 256;
 
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release zip: both DLLs with their import libraries, both instdll-inspect.exe, the
-# header, the README, the documents an integrator needs (every one under docs/ but the
-# developers' own) and every shipped binary's debug file.
+# header, the README with the documents and examples an integrator needs
+# (scripts/release-documents.sh) and every shipped binary's debug file. It fails when a relative
+# link in the zip's documents does not resolve inside the zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -22,14 +23,10 @@ for arch in win32:x86 win64:x64; do
     cp "build/$preset/bin/InstDLL.dll.debug" "build/$preset/bin/instdll-inspect.exe.debug" "$debug/"
 done
 cp include/InstDLL.h "$root/include/"
-cp README.md "$root/"
-developer_docs=(testing.md runtime.md footprint.md fuzzing.md x86-stage.md)
-mkdir -p "$root/docs"
-for doc in docs/*.md docs/*.png; do
-    [[ " ${developer_docs[*]} " == *" $(basename "$doc") "* ]] || cp "$doc" "$root/docs/"
-done
+scripts/release-documents.sh "$root"
 mkdir -p dist
 rm -f "dist/InstDLL-$version.zip"
 (cd "$stage" && zip -q -r "$OLDPWD/dist/InstDLL-$version.zip" "InstDLL-$version")
+tests/check-zip-links.sh "dist/InstDLL-$version.zip"
 echo "dist/InstDLL-$version.zip:"
 unzip -l "dist/InstDLL-$version.zip"

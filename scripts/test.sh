@@ -17,7 +17,8 @@ scripts/wine-session.sh ctest --test-dir build/win64 --output-on-failure -j 2 ||
 x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
 trap 'rm -rf "$x86_results"' EXIT
 if INSTDLL_X86_RESULTS=$x86_results scripts/x86-session.sh tests/x86-stage.sh &&
-    tests/wine/resign-check.sh "$x86_results/signed-target-stamped.exe"; then
+    tests/wine/resign-check.sh "$x86_results/signed-target-stamped.exe" \
+        build/win32/bin/instdll_signed_target.exe; then
     echo "32-bit stage: passed"
 else
     echo "32-bit stage: FAILED" >&2

@@ -37,8 +37,23 @@ export LC_ALL=ru_RU.UTF-8
     { echo "wine-session: the locale $LC_ALL is missing (scripts/install-deps.sh)" >&2; exit 1; }
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINE WINESERVER
-"$WINE" wineboot --init >"$session/wineboot.log" 2>&1 ||
-    { cat "$session/wineboot.log" >&2; echo "wine-session: wineboot failed" >&2; exit 1; }
-"$WINESERVER" -w
+# On a loaded machine, and in the emulated 32-bit guest above all, a first boot can outlast
+# Wine's five-minute wait for it; the program that waited then fails ("could not load
+# kernel32.dll") while the boot goes on. It is waited for and the prefix booted again, where the
+# boot has done its work.
+boot_prefix() {
+    local attempt
+    for attempt in 1 2 3; do
+        if WINEDEBUG=err+all "$WINE" wineboot --init >"$session/wineboot.log" 2>&1 &&
+            "$WINESERVER" -w; then
+            return 0
+        fi
+        tail -n 20 "$session/wineboot.log" >&2
+        echo "wine-session: wineboot failed (attempt $attempt of 3)" >&2
+        "$WINESERVER" -w 2>/dev/null || true
+    done
+    return 1
+}
+boot_prefix || { echo "wine-session: wineboot failed" >&2; exit 1; }
 
 "$@"

@@ -14,33 +14,16 @@ constexpr wchar_t kMainStream[] = L"::$DATA";
 // the rest of the DLL's stamping.
 using WidePath = std::vector<wchar_t>;
 
-// The stream search arrived with Windows Server 2003 and Vista; the 32-bit DLL still loads on
-// XP, whose files then keep no streams through a stamp. Looked up, not imported, for that.
-struct StreamFunctions {
-    using FindFirst = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
-    using FindNext = BOOL(WINAPI*)(HANDLE, void*);
-
-    static StreamFunctions OfThisSystem() {
-        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        if (kernel == nullptr) return {};
-        return {reinterpret_cast<FindFirst>(
-                    reinterpret_cast<void (*)()>(GetProcAddress(kernel, "FindFirstStreamW"))),
-                reinterpret_cast<FindNext>(
-                    reinterpret_cast<void (*)()>(GetProcAddress(kernel, "FindNextStreamW")))};
-    }
-    bool available() const { return findFirst != nullptr && findNext != nullptr; }
-
-    FindFirst findFirst = nullptr;
-    FindNext findNext = nullptr;
-};
+// Goes on with a search that FileCalls::findFirstStream started.
+using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
 
 // Sole owner of one stream search.
 class StreamSearch {
 public:
-    StreamSearch(const StreamFunctions& functions, const WidePath& path,
+    StreamSearch(const FileCalls& calls, FindNextStreamCall findNext, const WidePath& path,
                  WIN32_FIND_STREAM_DATA& first)
-        : functions_(functions),
-          handle_(functions.findFirst(path.data(), FindStreamInfoStandard, &first, 0)) {}
+        : findNext_(findNext),
+          handle_(calls.findFirstStream(path.data(), FindStreamInfoStandard, &first, 0)) {}
     StreamSearch(const StreamSearch&) = delete;
     StreamSearch& operator=(const StreamSearch&) = delete;
     ~StreamSearch() {
@@ -48,14 +31,20 @@ public:
     }
 
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_STREAM_DATA& stream) {
-        return functions_.findNext(handle_, &stream) != FALSE;
-    }
+    bool Next(WIN32_FIND_STREAM_DATA& stream) { return findNext_(handle_, &stream) != FALSE; }
 
 private:
-    const StreamFunctions& functions_;
+    FindNextStreamCall findNext_;
     HANDLE handle_;
 };
+
+// What a search that found nothing answers: no streams (38), or a file system that keeps
+// none, which the system reports as 87 and some file systems as 1. Anything else is a failure
+// that would lose the target's streams.
+bool MeansNoStreams(DWORD error) {
+    return error == ERROR_HANDLE_EOF || error == ERROR_INVALID_PARAMETER ||
+           error == ERROR_INVALID_FUNCTION;
+}
 
 // Stream names need not fit the ANSI code page, so streams are named in UTF-16. Empty when the
 // path cannot be converted.
@@ -85,12 +74,12 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     const WidePath source = WidePathOf(from);
     const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
-    const StreamFunctions functions = StreamFunctions::OfThisSystem();
-    if (!functions.available()) return true;
+    // XP: its files keep no streams through a stamp.
+    const auto findNext = SystemFunction<FindNextStreamCall>("kernel32.dll", "FindNextStreamW");
+    if (!calls.findFirstStream || findNext == nullptr) return true;
     WIN32_FIND_STREAM_DATA stream{};
-    StreamSearch search(functions, source, stream);
-    // Also what a file system without streams answers.
-    if (!search.is_open()) return true;
+    StreamSearch search(calls, findNext, source, stream);
+    if (!search.is_open()) return MeansNoStreams(GetLastError());
     do {
         if (std::wcscmp(stream.cStreamName, kMainStream) != 0 &&
             !CopyStream(StreamOf(source, stream.cStreamName),
@@ -128,10 +117,15 @@ bool CopySecurity(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool CopyFileMetadata(const std::string& from, const std::string& to, const FileCalls& calls) {
-    // The security comes last: the target's DACL may not let this process write the copy.
-    return CopyStreams(from, to, calls) && CopyCreationTime(from, to, calls) &&
-           CopySecurity(from, to);
+FindFirstStreamCall SystemFindFirstStream() {
+    return SystemFunction<FindFirstStreamCall>("kernel32.dll", "FindFirstStreamW");
+}
+
+bool CopyFileMetadata(const std::string& from, TemporaryFile& to, const FileCalls& calls) {
+    // The security comes last: the target's DACL may not let this process write the copy, nor
+    // delete it by name should the replace fail.
+    return CopyStreams(from, to.path(), calls) && CopyCreationTime(from, to.path(), calls) &&
+           to.HoldForRemoval() && CopySecurity(from, to.path());
 }
 
 }  // namespace instdll

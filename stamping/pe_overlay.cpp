@@ -12,6 +12,7 @@ constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr std::uint64_t kFileHeaderSize = 20;
 constexpr std::uint64_t kSymbolTableField = 8;  // in the file header; the count follows
 constexpr std::uint64_t kSymbolSize = 18;
+constexpr std::uint64_t kStringTableLengthSize = 4;
 constexpr std::uint64_t kSectionHeaderSize = 40;
 constexpr std::uint64_t kSectionRawSizeField = 16;  // followed by the raw offset
 // Optional header fields at the same place in PE32 and PE32+.
@@ -108,6 +109,20 @@ std::optional<bool> IsCertificateTable(const RandomAccessFile& file, const PeHea
     return true;
 }
 
+// The symbol table's bytes with the string table that follows it: that table's length is its
+// first four bytes, themselves included, bounded by the file. nullopt when a read fails.
+std::optional<std::uint64_t> SymbolBytes(const RandomAccessFile& file, const PeHeaders& headers) {
+    const std::uint64_t symbols = std::uint64_t{headers.symbolCount} * kSymbolSize;
+    const std::uint64_t strings = std::uint64_t{headers.symbolTable} + symbols;
+    const std::uint64_t size = file.Size();
+    if (headers.symbolTable == 0 || strings >= size) return symbols;
+    const std::uint64_t room = size - strings;
+    if (room < kStringTableLengthSize) return symbols + room;
+    const auto length = Read<std::uint32_t>(file, strings);
+    if (!length) return std::nullopt;
+    return symbols + std::clamp<std::uint64_t>(*length, kStringTableLengthSize, room);
+}
+
 }  // namespace
 
 std::optional<PeHeaders> ReadPeHeaders(const RandomAccessFile& file) {
@@ -176,16 +191,17 @@ std::optional<UnsignedLayout> UnsignedLayout::Of(const RandomAccessFile& target,
     const FileRange overlay{headers.sectionsEnd, target.Size() - headers.sectionsEnd};
     const FileRange& table = headers.certificateTable;
     const auto isTable = IsCertificateTable(target, headers, table);
-    if (!isTable) return std::nullopt;
+    const auto symbolBytes = SymbolBytes(target, headers);
+    if (!isTable || !symbolBytes) return std::nullopt;
     // An entry that names no certificate table there (one left by a faulty tool) is cleared
     // all the same, but nothing is taken out for it.
-    if (!*isTable) return UnsignedLayout(headers, {overlay});
+    if (!*isTable) return UnsignedLayout(headers, *symbolBytes, {overlay});
     std::vector<FileRange> kept;
     for (const FileRange& piece : {FileRange{overlay.offset, table.offset - overlay.offset},
                                    FileRange{table.end(), overlay.end() - table.end()}}) {
         if (piece.size != 0) kept.push_back(piece);
     }
-    return UnsignedLayout(headers, std::move(kept));
+    return UnsignedLayout(headers, *symbolBytes, std::move(kept));
 }
 
 std::uint64_t UnsignedLayout::KeptOverlaySize() const {
@@ -211,8 +227,7 @@ std::optional<std::uint64_t> UnsignedLayout::CopyOffset(std::uint64_t targetOffs
 std::vector<HeaderPatch> UnsignedLayout::Patches(const PeHeaders& copy) const {
     if (target_.symbolTable == 0) return HeaderPatches(copy, 0, target_.symbolCount);
     // The section data that the stamp rewrites may hold it no longer; the overlay does.
-    const auto moved = CopyOffset(
-        target_.symbolTable, std::uint64_t{target_.symbolCount} * kSymbolSize, copy.sectionsEnd);
+    const auto moved = CopyOffset(target_.symbolTable, symbolBytes_, copy.sectionsEnd);
     if (!moved || *moved > std::numeric_limits<std::uint32_t>::max()) {
         return HeaderPatches(copy, 0, 0);
     }

@@ -87,16 +87,17 @@ public:
     std::uint64_t KeptOverlaySize() const;
     // The copy's header fields once its own sections end at `copySectionsEnd` and the kept
     // overlay follows them: no security entry, the symbol table moved with the overlay, or
-    // cleared when it does not lie whole in what is kept.
+    // cleared when it does not lie whole in what is kept, with the string table after it.
     std::vector<HeaderPatch> Patches(const PeHeaders& copy) const;
 
 private:
-    UnsignedLayout(const PeHeaders& target, std::vector<FileRange> kept)
-        : target_(target), kept_(std::move(kept)) {}
+    UnsignedLayout(const PeHeaders& target, std::uint64_t symbolBytes, std::vector<FileRange> kept)
+        : target_(target), symbolBytes_(symbolBytes), kept_(std::move(kept)) {}
     std::optional<std::uint64_t> CopyOffset(std::uint64_t targetOffset, std::uint64_t size,
                                             std::uint64_t copySectionsEnd) const;
 
     PeHeaders target_;
+    std::uint64_t symbolBytes_;  // the symbols and the string table after them
     std::vector<FileRange> kept_;
 };
 

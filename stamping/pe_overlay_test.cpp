@@ -177,6 +177,8 @@ TEST(ReadPeHeaders, AFailedReadIsNotAMissingField) {
     PutCertificate(file, 0x1400, 0x400);
     const PeHeaders headers = *ReadPeHeaders(BytesInMemory(file));
     EXPECT_FALSE(UnsignedLayout::Of(FailingAt(file, 0x1404), headers)) << "certificate revision";
+    EXPECT_FALSE(UnsignedLayout::Of(FailingAt(file, 0x1000 + 3 * 18), headers))
+        << "string table length";
     const std::uint64_t fields[] = {kOptionalHeader,   kOptionalHeader + 108,
                                     kSecurityEntry,    kSecurityEntry + 4,
                                     kSymbolTableField, kSymbolTableField + 4};
@@ -266,24 +268,50 @@ std::vector<HeaderPatch> PatchesAfterGrowth(const FileBytes& target, std::uint64
 }
 
 TEST(UnsignedLayout, ClearsTheSecurityEntryAndMovesTheSymbolTableWithTheOverlay) {
+    constexpr std::uint32_t kFourSymbols = 4 * 18;
     struct Case {
         const char* label;
+        FileRange certificates;
         std::uint32_t symbols;
         std::uint32_t count;
+        std::optional<std::uint32_t> strings;  // the string table's length field, if put
         std::uint32_t movedSymbols;
         std::uint32_t movedCount;
     };
+    const FileRange atTheEnd{0x1800, 0x800};
     const Case cases[] = {
-        {"stripped", 0, 0, 0, 0},
-        {"after the sections", 0x1010, 4, 0x1210, 4},
-        {"ending at the certificate table", 0x1800 - 18 * 4, 4, 0x1800 - 18 * 4 + 0x200, 4},
-        {"reaching into the certificate table", 0x1800 - 18 * 4, 5, 0, 0},
-        {"inside the sections the stamp rewrites", 0x800, 4, 0, 0},
-        {"past the end", 0x3000, 1, 0, 0},
+        {"stripped", atTheEnd, 0, 0, std::nullopt, 0, 0},
+        {"after the sections", atTheEnd, 0x1010, 4, 4, 0x1210, 4},
+        {"strings ending at the certificate table", atTheEnd, 0x1800 - kFourSymbols - 0x20, 4, 0x20,
+         0x1800 - kFourSymbols - 0x20 + 0x200, 4},
+        {"strings reaching into the certificate table", atTheEnd, 0x1800 - kFourSymbols - 0x20, 4,
+         0x24, 0, 0},
+        {"strings inside the certificate table", atTheEnd, 0x1800 - kFourSymbols, 4, std::nullopt,
+         0, 0},
+        {"symbols reaching into the certificate table", atTheEnd, 0x1800 - kFourSymbols, 5,
+         std::nullopt, 0, 0},
+        {"inside the sections the stamp rewrites", atTheEnd, 0x800, 4, 4, 0, 0},
+        {"past the end", atTheEnd, 0x3000, 1, std::nullopt, 0, 0},
+        {"strings longer than the file", {}, 0x1F00, 4, 0xFFFFFF00, 0x2100, 4},
+        {"no room for the strings' length",
+         {},
+         0x2000 - kFourSymbols - 2,
+         4,
+         std::nullopt,
+         0x2200 - kFourSymbols - 2,
+         4},
+        {"no strings at the file's end",
+         {},
+         0x2000 - kFourSymbols,
+         4,
+         std::nullopt,
+         0x2200 - kFourSymbols,
+         4},
     };
     for (const Case& c : cases) {
-        FileBytes target = SignedFile(0x2000, {0x1800, 0x800}, c.symbols, c.count);
-        PutCertificate(target, 0x1800, 0x800);
+        FileBytes target = SignedFile(0x2000, c.certificates, c.symbols, c.count);
+        if (c.certificates.size != 0) PutCertificate(target, 0x1800, 0x800);
+        if (c.strings) PutU32(target, c.symbols + c.count * 18, *c.strings);
         const std::vector<HeaderPatch> patches = PatchesAfterGrowth(target, 0x200);
         auto valueAt = [&](std::uint64_t offset) -> std::optional<std::uint32_t> {
             for (const HeaderPatch& patch : patches) {

@@ -81,6 +81,27 @@ bool OpenFile::SetCreationTime(const FILETIME& time) {
     return SetFileTime(handle_, &time, nullptr, nullptr) != FALSE;
 }
 
+bool OpenFile::MarkForDeletion() {
+    // The system's own delete by handle, there since the first NT; the documented ones arrived
+    // with Vista.
+    struct IoStatusBlock {
+        union {
+            LONG status;
+            void* pointer;
+        };
+        ULONG_PTR information;
+    };
+    using SetInformationFile = LONG(NTAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+    constexpr int kFileDispositionInformation = 13;
+    const auto setInformation =
+        SystemFunction<SetInformationFile>("ntdll.dll", "NtSetInformationFile");
+    if (setInformation == nullptr) return false;
+    IoStatusBlock status{};
+    BOOLEAN deleteFile = TRUE;
+    return setInformation(handle_, &status, &deleteFile, sizeof deleteFile,
+                          kFileDispositionInformation) >= 0;
+}
+
 bool OpenFile::EndAndFlush(std::uint64_t size) {
     return Seek(size) && SetEndOfFile(handle_) && FlushFileBuffers(handle_);
 }
@@ -115,7 +136,7 @@ bool SameBytes(const RandomAccessFile& a, std::uint64_t aFrom, const RandomAcces
     return true;
 }
 
-TemporaryFile::TemporaryFile(const std::string& neighbour) {
+TemporaryFile::TemporaryFile(const std::string& neighbour, const FileCalls& calls) : calls_(calls) {
     // The system cuts off the file name, knowing the code page's double-byte characters.
     char directory[MAX_PATH] = {};
     char* fileName = nullptr;
@@ -126,11 +147,18 @@ TemporaryFile::TemporaryFile(const std::string& neighbour) {
     if (GetTempFileNameA(directory, kTemporaryPrefix, 0, path) != 0) path_ = path;
 }
 
+bool TemporaryFile::HoldForRemoval() {
+    // Shared for everything, so that the replace may still move the file.
+    remover_.emplace(path_, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, calls_);
+    return remover_->is_open();
+}
+
 TemporaryFile::~TemporaryFile() {
     if (path_.empty()) return;
     // Whatever attributes it was given on the way, they must not keep it from going.
     SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path_.c_str());
+    if (remover_ && remover_->is_open() && remover_->MarkForDeletion()) return;
+    calls_.deleteFile(path_.c_str());
 }
 
 }  // namespace instdll

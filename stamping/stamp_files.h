@@ -11,10 +11,30 @@
 
 namespace instdll {
 
-// The file calls whose failures the stamping tests inject: a failing read or write, a full disk.
+// A function of a system DLL that every process has loaded, looked up by name rather than
+// imported, for what not every Windows the DLL loads on has: null where it is absent.
+template <typename Function>
+Function SystemFunction(const char* module, const char* name) {
+    const HMODULE loaded = GetModuleHandleA(module);
+    if (loaded == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
+}
+
+using FindFirstStreamCall = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
+
+// The system's alternate data stream search: it arrived with Windows Server 2003 and Vista, and
+// the 32-bit DLL still loads on XP. Null where it is absent.
+FindFirstStreamCall SystemFindFirstStream();
+
+// The file calls whose failures the stamping tests inject: a failing read or write, a full disk,
+// a refused stream search, a refused delete.
 struct FileCalls {
     std::function<BOOL(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*)> readFile = ::ReadFile;
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
+    // Empty where the system has no stream search.
+    std::function<HANDLE(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD)> findFirstStream =
+        SystemFindFirstStream();
+    std::function<BOOL(const char*)> deleteFile = ::DeleteFileA;
 };
 
 // Sole owner of one open file, read and written at explicit offsets.
@@ -37,6 +57,8 @@ public:
     std::optional<std::uint32_t> ReadU32At(std::uint64_t offset) const;  // little-endian
     bool WriteU32At(std::uint64_t offset, std::uint32_t value);
     bool SetCreationTime(const FILETIME& time);
+    // Has the file deleted when its last handle closes; this handle needs DELETE access.
+    bool MarkForDeletion();
     // Cuts or extends the file to `size` bytes and puts them on the disk.
     bool EndAndFlush(std::uint64_t size);
 
@@ -59,17 +81,22 @@ bool SameBytes(const RandomAccessFile& a, std::uint64_t aFrom, const RandomAcces
 // goes unless kept. No path when it could not be made.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::string& neighbour);
+    TemporaryFile(const std::string& neighbour, const FileCalls& calls);
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile();
 
     const std::string& path() const { return path_; }
+    // Opens the file for its own removal before it is given a security descriptor that may deny
+    // this process the right to delete it by name: the access granted now is kept.
+    bool HoldForRemoval();
     // The file has been moved into place: nothing left to delete.
     void Keep() { path_.clear(); }
 
 private:
     std::string path_;
+    const FileCalls& calls_;
+    std::optional<OpenFile> remover_;
 };
 
 }  // namespace instdll

@@ -226,7 +226,7 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
     });
     if (!readable) return;
     OpenFile& target = *opened;
-    TemporaryFile copy(targetPath);
+    TemporaryFile copy(targetPath, calls.files);
     // The resources are checked before the overlay follows them: loading a file as data maps
     // all of it, more address space than a 32-bit process may have for a large overlay.
     if (!RunStep(report, StampStep::Copy,
@@ -239,7 +239,7 @@ void StampThroughCopy(const UserParamsCalls& calls, const std::string& targetPat
         !RunStep(report, StampStep::Overlay,
                  [&] { return FinishCopy(calls, target, *layout, copy.path()); }) ||
         !RunStep(report, StampStep::Metadata,
-                 [&] { return CopyFileMetadata(targetPath, copy.path(), calls.files); })) {
+                 [&] { return CopyFileMetadata(targetPath, copy, calls.files); })) {
         return;
     }
     target.Close();

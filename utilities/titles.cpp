@@ -92,10 +92,9 @@ long AddToTitles(RegistryAccess& registry, SharedStateLock& sharedState, const c
     }
     const std::optional<std::string> stored = FirstFreeForm(key, ArgumentText(title));
     if (!stored) return kErrorInvalidParameter;
-    registry.RegSetValueExA(key.get(), name.c_str(), kRegSz,
-                            reinterpret_cast<const std::uint8_t*>(stored->c_str()),
-                            static_cast<std::uint32_t>(stored->size() + 1));
-    return kErrorSuccess;
+    return registry.RegSetValueExA(key.get(), name.c_str(), kRegSz,
+                                   reinterpret_cast<const std::uint8_t*>(stored->c_str()),
+                                   static_cast<std::uint32_t>(stored->size() + 1));
 }
 
 }  // namespace instdll

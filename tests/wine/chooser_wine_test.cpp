@@ -160,7 +160,7 @@ TEST_F(ChooserTest, EachExportSpeaksItsLanguageAndTakesOverTheFileNameRow) {
             EXPECT_EQ(LiveChooser::Text(chooser.RowControl(kShownFolderLabel)),
                       language.shownFolderLabel);
 
-            // The old parameter size gets the plain file-name box, whose top anchors the row.
+            // The 400A parameter size gets the plain file-name box, whose top anchors the row.
             ASSERT_NE(chooser.PlatformControl(edt1), nullptr);
             EXPECT_EQ(chooser.PlatformControl(cmb13), nullptr);
             const int anchor = LiveChooser::Rect(chooser.PlatformControl(edt1)).top;

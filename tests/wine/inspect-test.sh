@@ -16,30 +16,17 @@ fail() {
     exit 1
 }
 
-# setup.nsi's directory, arguments, title value and title.
-directory='C:\Program Files\Zk\Suite\'
-arguments=CORE
-title_value='Zk Suite 7.5'
-title='Zk Suite'
-
 "$WINE" regedit /S "$(windows_path "$here/examples/sample-registry.reg")"
 "$WINE" reg export 'HKLM\SOFTWARE' "$(windows_path "$work/machine.reg")" /y >/dev/null
 "$WINE" reg export 'HKCU\Software' "$(windows_path "$work/user.reg")" /y >/dev/null
 exports=("$(windows_path "$work/machine.reg")" "$(windows_path "$work/user.reg")")
 
+# The demo setup's DLL is the prefix's own build: it sees the keys where they are named.
 ask() {
-    "$WINE" "$inspect" --code-page 1252 --json "$@" | tr -d '\r'
+    "$WINE" "$inspect" --code-page 1252 --view 64 --json "$@" | tr -d '\r'
 }
-questions=("" "--find|$directory" "--prune|$directory|$arguments" "--title|$title_value|$title")
 declare -A answers
-for question in "${questions[@]}"; do
-    IFS='|' read -r -a words <<<"$question"
-    from_file=$(ask "${exports[@]}" "${words[@]}")
-    live=$(ask --live "${words[@]}")
-    [ "$from_file" = "$live" ] ||
-        fail "${words[0]:-catalogue}: the export and the live registry answer differently:"$'\n'"$from_file"$'\n'"$live"
-    answers[${words[0]:-catalogue}]=$from_file
-done
+ask_export_and_live || fail "see above"
 echo "${answers[catalogue]}" | grep -q '"initV7Info":1,"catalogue":\[{"key":"Zk:Charts"' ||
     fail "no catalogue: ${answers[catalogue]}"
 
@@ -49,7 +36,7 @@ cp "$setup" "$work/setup.exe"
 after=$(family_registry)
 results=$(tr -d '\r' <"$work/setup-results.txt")
 
-find_result=$(echo "${answers[--find]}" | sed 's/.*"result":\([0-9]*\),"logFile":"\([^"]*\)".*/\1, log file "\2"/')
+find_result=$(planned_find "${answers[--find]}")
 echo "$results" | grep -qF "FindISUInCatalog(\"$directory\") = $find_result" ||
     fail "FindISUInCatalog: the tool says $find_result, the setup got: $results"
 
@@ -58,7 +45,7 @@ echo "$results" | grep -qF "FindISUInCatalog(\"$directory\") = $find_result" ||
 [ "$(planned_counter "${answers[--prune]}")" = "$(counter_in "$after")" ] ||
     fail "the tool's counter $(planned_counter "${answers[--prune]}") is not the setup's $(counter_in "$after")"
 
-stored=$(echo "${answers[--title]}" | sed 's/.*"stored":{"name":"[^"]*","type":1,"text":"\([^"]*\)".*/\1/')
+stored=$(planned_title "${answers[--title]}")
 echo "$after" | grep -qE "^    $title_value    REG_SZ    $stored\$" ||
     fail "the tool would store \"$stored\" under \"$title_value\"; the setup stored otherwise"
 echo "inspect-test: the export, the live registry and the DLL agree"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "log/export_log.h"
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
 #include "tests/common/title_list.h"
@@ -295,23 +296,29 @@ TEST_F(LogWineTest, DeletedKeysLoggedValuesImportedPutItBack) {
     EXPECT_EQ(SnapshotTree(HKEY_LOCAL_MACHINE, bPath), before);
 }
 
-TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
-    constexpr int kProcesses = 4;
-    constexpr int kCalls = 25;
+// instdll_log_writer with `arguments`; a process whose handles the caller closes.
+PROCESS_INFORMATION StartLogWriter(const std::string& arguments) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string writer(self);
     writer = writer.substr(0, writer.find_last_of('\\') + 1) + "instdll_log_writer.exe";
+    std::string command = "\"" + writer + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
+        << writer;
+    return process;
+}
+
+TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
+    constexpr int kProcesses = 4;
+    constexpr int kCalls = 25;
     std::vector<PROCESS_INFORMATION> processes;
     for (int i = 0; i < kProcesses; ++i) {
-        std::string command = "\"" + writer + "\" " + std::to_string(kCalls);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process))
-            << writer;
-        processes.push_back(process);
+        processes.push_back(StartLogWriter(std::to_string(kCalls)));
+        ASSERT_NE(processes.back().hProcess, nullptr);
     }
     for (PROCESS_INFORMATION& process : processes) {
         EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
@@ -332,6 +339,40 @@ TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
     EXPECT_EQ(privileges, kProcesses * kCalls);
     EXPECT_EQ(deletes, kProcesses * kCalls);
     EXPECT_GE(continued, kProcesses * kCalls) << "each long record went on over lines";
+}
+
+// A writer suspended while it holds the lock, as a setup stopped in a debugger would: a logged
+// call waits for it about a second in all, drops its lines, and the next line counts them.
+TEST_F(LogWineTest, AHeldLockDelaysACallAboutASecondAndTheDroppedLinesAreCounted) {
+    const std::string readyName = "InstDLLLogLockHeld" + std::to_string(GetCurrentProcessId());
+    const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    ASSERT_NE(ready, nullptr);
+    PROCESS_INFORMATION holder = StartLogWriter("hold \"" + logPath + "\" " + readyName);
+    ASSERT_NE(holder.hProcess, nullptr);
+    const HANDLE waits[] = {ready, holder.hProcess};
+    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0)
+        << "the holder took the lock";
+    CloseHandle(ready);
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, "absent"), 0);
+    const DWORD took = GetTickCount() - start;
+    TerminateProcess(holder.hProcess, 0);
+    WaitForSingleObject(holder.hProcess, 30000);
+    CloseHandle(holder.hThread);
+    CloseHandle(holder.hProcess);
+    EXPECT_GE(took, kLongestLockWait - 100);
+    EXPECT_LT(took, 2 * kLongestLockWait) << "one wait for the whole call, not one per line";
+    EXPECT_TRUE(Records(logPath).empty());
+
+    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, "absent"), 0);
+    const std::vector<std::string> records = Records(logPath);
+    ASSERT_GE(records.size(), 3U);
+    // The same call again: as many lines as were dropped, after the one that counts them.
+    EXPECT_EQ(records.front(), "RegDBDeleteValue: " + std::to_string(records.size() - 1) +
+                                   " lines dropped before this one: the log stayed locked or "
+                                   "failed to take them");
+    EXPECT_EQ(records.back(), "RegDBDeleteValue: returned 0");
 }
 
 TEST_F(LogWineTest, LogThatCannotBeWrittenChangesNothing) {

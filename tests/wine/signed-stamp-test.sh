@@ -9,4 +9,4 @@ out=$(mktemp -d "${TMPDIR:-/tmp}/instdll-signed.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 INSTDLL_STAMPED_COPY="Z:${out//\//\\}\\stamped.exe" "$here/run-in-wine.sh" "$harness" \
     --gtest_filter='SignedTargetTest.AStampedSignedFile*'
-"$here/resign-check.sh" "$out/stamped.exe"
+"$here/resign-check.sh" "$out/stamped.exe" "$(dirname "$harness")/instdll_signed_target.exe"

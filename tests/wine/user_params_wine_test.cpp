@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -269,6 +270,21 @@ const InjectedFault kFaults[] = {
          FailCall(calls.moveFile, failAt, made,
                   [](const char*, const char*, DWORD) { return FailWith(ERROR_ACCESS_DENIED); });
      }},
+    // As a copy whose DACL denies this process its delete, in a folder that does not grant it.
+    {"failing replace, the copy not deletable by name",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         calls.files.deleteFile = [](const char*) { return FailWith(ERROR_ACCESS_DENIED); };
+         FailCall(calls.moveFile, failAt, made,
+                  [](const char*, const char*, DWORD) { return FailWith(ERROR_ACCESS_DENIED); });
+     }},
+    {"refused stream search",
+     [](UserParamsCalls& calls, int failAt, int& made) {
+         FailCall(calls.files.findFirstStream, failAt, made,
+                  [](const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD) {
+                      SetLastError(ERROR_ACCESS_DENIED);
+                      return INVALID_HANDLE_VALUE;
+                  });
+     }},
 };
 
 // Stamps `path` with each fault at each of its calls in turn: until a stamp makes every call, the
@@ -306,6 +322,64 @@ TEST_F(UserParamsTest, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoCopyBehind) {
     const FileBytes overlay = Pattern(kStreamChunkSize * 5 / 2);
     AppendBytes(target, overlay);
     ExpectAllOrNothing(dir, target, overlay);
+}
+
+class LastStep final : public StampReport {
+public:
+    void StepEnded(StampStep endedStep, bool endedDone, unsigned long endedError) override {
+        step = endedStep;
+        done = endedDone;
+        error = endedError;
+    }
+    StampStep step = StampStep::Open;
+    bool done = false;
+    unsigned long error = 0;
+};
+
+// A stream search that finds nothing lets the stamp go on only when it means that there are no
+// streams; any other failure would drop the target's streams, and stops the stamp.
+TEST_F(UserParamsTest, OnlyASearchThatMeansNoStreamsLetsTheStampGoOn) {
+    struct Case {
+        const char* what;
+        std::optional<DWORD> error;  // none: the system has no stream search
+        bool stamped;
+    };
+    const Case cases[] = {
+        {"no streams", ERROR_HANDLE_EOF, true},
+        {"file system without streams", ERROR_INVALID_PARAMETER, true},
+        {"file system without streams, as some report it", ERROR_INVALID_FUNCTION, true},
+        {"no stream search on this system", std::nullopt, true},
+        {"access denied", ERROR_ACCESS_DENIED, false},
+        {"out of memory", ERROR_NOT_ENOUGH_MEMORY, false},
+        {"not implemented", ERROR_CALL_NOT_IMPLEMENTED, false},
+    };
+    const FileBytes before = ReadBytes(target);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UserParamsCalls calls = QuietCalls();
+        calls.files.findFirstStream = nullptr;
+        if (c.error) {
+            calls.files.findFirstStream = [error = *c.error](const wchar_t*, STREAM_INFO_LEVELS,
+                                                             void*, DWORD) {
+                SetLastError(error);
+                return INVALID_HANDLE_VALUE;
+            };
+        }
+        LastStep report;
+        StampUserParams(calls, target.c_str(), c.what, "", &report);
+        if (c.stamped) {
+            EXPECT_EQ(report.step, StampStep::Replace);
+            EXPECT_TRUE(report.done);
+            EXPECT_EQ(ResourcesOf(target).at(kFirst), c.what);
+            WriteBytes(target, before);
+        } else {
+            EXPECT_EQ(report.step, StampStep::Metadata);
+            EXPECT_FALSE(report.done);
+            EXPECT_EQ(report.error, *c.error);
+            EXPECT_TRUE(ReadBytes(target) == before);
+        }
+        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"target.exe"});
+    }
 }
 
 TEST_F(UserParamsTest, ATargetReadOnlyOrInUseIsLeftAsItWas) {
