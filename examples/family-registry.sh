@@ -26,15 +26,16 @@ family_registry() {
     reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
 }
 
-# Removes the family's keys that family_registry lists, so that a sample imported next is the
-# whole family, whatever ran in the prefix before.
+# Removes the family's keys that family_registry lists ($1 as there), so that a sample imported
+# next is the whole family, whatever ran in the prefix before.
 remove_family_registry() {
-    local uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' key
+    local software=${1:-'HKLM\SOFTWARE'} key
+    local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
     { reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' || true; } |
         while read -r key; do
             "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
         done
-    for key in 'HKLM\SOFTWARE\Zk' 'HKCU\Software\Zk'; do
+    for key in "$software\Zk" 'HKCU\Software\Zk'; do
         "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
     done
 }

@@ -15,6 +15,8 @@ view32='HKLM\SOFTWARE\WOW6432Node'
 
 work=$(mktemp -d /tmp/instdll-wow64.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+remove_family_registry
+remove_family_registry "$view32"
 sed 's/^\[HKEY_LOCAL_MACHINE\\SOFTWARE\\/[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\/' \
     "$here/examples/sample-registry.reg" >"$work/sample-32-bit-view.reg"
 for sample in "$here/examples/sample-registry.reg" "$work/sample-32-bit-view.reg"; do

@@ -49,8 +49,11 @@ if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
     check wow64.views tests/wow64-views-test.sh build/win32/demo/setup-silent.exe
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
-    # Checks of the 64-bit instdll-inspect reading what the 32-bit DLL wrote go here (its
-    # build/win64/bin/instdll-inspect.exe is on the run disk), each named in wow64_checks.
+    # Checks of the 64-bit instdll-inspect reading what the 32-bit DLL wrote go here, each named
+    # in wow64_checks (build/win64/bin/instdll-inspect.exe is on the run disk), e.g.
+    #   check wow64.inspect tests/wine/inspect-wow64-test.sh \
+    #       build/win64/bin/instdll-inspect.exe build/win32/demo/setup-silent.exe
+    # placed first: it wants a prefix without the family's keys.
     exit "$failed"
 fi
 
