@@ -26,6 +26,20 @@ family_registry() {
     reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
 }
 
+# Removes the family's keys that family_registry lists ($1 as there), so that a sample imported
+# next is the whole family, whatever ran in the prefix before.
+remove_family_registry() {
+    local software=${1:-'HKLM\SOFTWARE'} key
+    local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
+    { reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' || true; } |
+        while read -r key; do
+            "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+        done
+    for key in "$software\Zk" 'HKCU\Software\Zk'; do
+        "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+    done
+}
+
 # One line per value, prefixed by its key, so that a change reads on its own.
 flatten() {
     awk '/^HKEY_/ { key = $0; print key; next } { sub(/^ +/, ""); print key ": " $0 }'

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Inside a Wine session: shows what instdll-inspect says the setup's pruning will do on the
-# sample registry, imports it, runs the demo setup silently with the DLL's log on and prints what
-# each call returned, the family's registry before and after, the log, and whether the plan and
-# the outcome agree; then puts back what the setup deleted with instdll-inspect --restore on the
-# log and checks that the machine's part of the family's registry is as it was.
-# Usage: run-demo.sh SETUP_EXE [AFTER_DUMP_FILE]
+# sample registry, imports it in place of the family's keys, runs the demo setup silently with the
+# DLL's log on and prints what each call returned, the family's registry before and after, the
+# log, and whether the plan and the outcome agree; then puts back what the setup deleted with
+# instdll-inspect --restore on the log and checks that the machine's part of the family's
+# registry is as it was.
+# Usage: run-demo.sh [--inno] SETUP_EXE [AFTER_DUMP_FILE]
+# --inno: the setup was built from setup.iss (Inno Setup), not from setup.nsi.
 set -euo pipefail
+silent=(/S)
+if [ "${1:-}" = --inno ]; then
+    silent=(/VERYSILENT /SUPPRESSMSGBOXES /NORESTART)
+    shift
+fi
 setup=$(realpath "$1")
 after_file=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,6 +29,7 @@ plan
 echo
 planned=$(plan --json)
 
+remove_family_registry
 "$WINE" regedit /S "$sample"
 before=$(family_registry)
 
@@ -29,7 +37,7 @@ work=$(mktemp -d /tmp/instdll-demo.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$setup" "$work/setup.exe"
 # As support would switch the log on for a setup it did not build: in the setup's environment.
-INSTDLL_LOG=$(windows_path "$work/instdll.log") "$WINE" "$work/setup.exe" /S
+INSTDLL_LOG=$(windows_path "$work/instdll.log") "$WINE" "$work/setup.exe" "${silent[@]}"
 after=$(family_registry)
 
 echo "== The family's registry before the setup"

@@ -21,6 +21,9 @@ for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$package")
 done
+# npm fetches the pinned Inno Setup compiler (scripts/inno-compiler.sh) and nothing else; a
+# machine with Node.js from elsewhere has its own npm, which Debian's package would conflict with.
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]} > 0)); then
     echo "installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq

@@ -2,7 +2,9 @@
 # The 32-bit sibling of scripts/wine-session.sh: runs a command, given relative to the checkout's
 # root, in a fresh 32-bit Wine session with its own Xvfb inside an emulated x86 machine (this
 # kernel runs no 32-bit code). The machine gets a copy of the checkout's scripts, tests and
-# examples and of the win32 build's programs; its output is printed and its command's exit
+# examples, of the win32 build's programs, of the 64-bit instdll-inspect where build/win64 has one
+# (the tool as it reads a 64-bit machine's registry under WoW64) and of the Inno Setup compiler
+# (build/innosetup, scripts/inno-compiler.sh); its output is printed and its command's exit
 # status returned. Nothing it starts outlives it, also on failure or timeout.
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
 # INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
@@ -58,6 +60,12 @@ run_disk() {
     cp -a scripts tests examples "$checkout/"
     cp "$build"/bin/*.exe "$build"/bin/*.dll "$checkout/$build/bin/"
     [ ! -d "$build/demo" ] || cp -a "$build/demo" "$checkout/$build/"
+    local inspect64=build/win64/bin/instdll-inspect.exe
+    if [ -f "$inspect64" ]; then
+        mkdir -p "$checkout/${inspect64%/*}"
+        cp "$inspect64" "$checkout/$inspect64"
+    fi
+    scripts/inno-compiler.sh "$checkout/build/innosetup"
     cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
     printf '%s\0' "$@" >"$session/run/command"
     mke2fs -q -t ext4 -L instdll-run -d "$session/run" "$session/run.raw" \
