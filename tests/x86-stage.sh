@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 # In the session that scripts/x86-session.sh opens: a 32-bit prefix.
 win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
 # In a 64-bit prefix of their own, opened below.
-wow64_checks=(wow64.views wow64.harness)
+wow64_checks=(wow64.inspect wow64.views wow64.harness)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once), the chooser's dialogs and
 # the stamped file.
@@ -46,14 +46,13 @@ check() {
 if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
     echo "x86 wow64: the 64-bit prefix was ready after" \
         "$(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
+    # First: it wants a prefix without the family's keys. The 64-bit instdll-inspect's --live
+    # answer for what the 32-bit DLL wrote, from the 64-bit side.
+    check wow64.inspect tests/wine/inspect-wow64-test.sh build/win64/bin/instdll-inspect.exe \
+        build/win32/demo/setup-silent.exe
     check wow64.views tests/wow64-views-test.sh build/win32/demo/setup-silent.exe
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
-    # Checks of the 64-bit instdll-inspect reading what the 32-bit DLL wrote go here, each named
-    # in wow64_checks (build/win64/bin/instdll-inspect.exe is on the run disk), e.g.
-    #   check wow64.inspect tests/wine/inspect-wow64-test.sh \
-    #       build/win64/bin/instdll-inspect.exe build/win32/demo/setup-silent.exe
-    # placed first: it wants a prefix without the family's keys.
     exit "$failed"
 fi
 
