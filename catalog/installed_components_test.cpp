@@ -427,19 +427,28 @@ TEST(PruningCount, CountsOnlyComponentsThisCallDeletedAKeyOf) {
     }
 }
 
-// The deletes and the counter's read and write all run while the lock is held.
-TEST(PruningCount, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
+// The pruning scene with a counter of 5, catalogued, behind a lock the test grants or refuses.
+class LockedPruningTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SeedPruningScene(registry);
+        ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
+        ASSERT_EQ(components.InitV7Info(), 1);
+    }
+    RawValue Counter() { return *testing::ReadCounter(registry); }
+
     const HostCodePage codePage{1252};
     MemoryRegistry registry;
-    SeedPruningScene(registry);
-    ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
-    testing::ObservedLock lock(registry, true);
-    InstalledComponents components(registry, codePage, lock);
-    ASSERT_EQ(components.InitV7Info(), 1);
+    testing::ObservedLock lock{registry, true};
+    InstalledComponents components{registry, codePage, lock};
+};
+
+// The deletes and the counter's read and write all run while the lock is held.
+TEST_F(LockedPruningTest, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
     const testing::RegistryCalls before = testing::CallsSoFar(registry);
     EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
     const testing::RegistryCalls after = testing::CallsSoFar(registry);
-    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
+    EXPECT_EQ(Counter(), (RawValue{kRegDword, NumberBytes(3)}));
     testing::ExpectHeldOnceAcross(
         lock, true, before, after,
         {RegOperation::DeleteKey, RegOperation::QueryValueEx, RegOperation::SetValueEx});
@@ -448,14 +457,8 @@ TEST(PruningCount, HoldsTheSharedStateLockAcrossTheDeletesAndTheCounter) {
 // A peer that holds the lock past the wait may still write back a counter it read before our
 // deletes: the call then changes nothing, and a later call, once the lock is had, prunes and
 // lowers the counter once.
-TEST(PruningCount, ALockNotHadInTimePrunesNothingUntilALaterCall) {
-    const HostCodePage codePage{1252};
-    MemoryRegistry registry;
-    SeedPruningScene(registry);
-    ASSERT_TRUE(testing::SeedCounter(registry, kRegDword, NumberBytes(5)));
-    testing::ObservedLock lock(registry, false);
-    InstalledComponents components(registry, codePage, lock);
-    ASSERT_EQ(components.InitV7Info(), 1);
+TEST_F(LockedPruningTest, ALockNotHadInTimePrunesNothingUntilALaterCall) {
+    lock.grants = false;
     const std::size_t catalogued = components.catalog().size();
     const testing::RegistryCalls before = testing::CallsSoFar(registry);
 
@@ -464,12 +467,12 @@ TEST(PruningCount, ALockNotHadInTimePrunesNothingUntilALaterCall) {
     for (RegOperation changes : {RegOperation::DeleteKey, RegOperation::SetValueEx}) {
         EXPECT_EQ(testing::CallsOf(after, changes), testing::CallsOf(before, changes));
     }
-    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(5)}));
+    EXPECT_EQ(Counter(), (RawValue{kRegDword, NumberBytes(5)}));
     EXPECT_EQ(components.catalog().size(), catalogued);
 
     lock.grants = true;
     EXPECT_EQ(components.RemoveAllInCatExcept("C:\\A\\", "Keep Me"), 1);
-    EXPECT_EQ(testing::ReadCounter(registry), (RawValue{kRegDword, NumberBytes(3)}));
+    EXPECT_EQ(Counter(), (RawValue{kRegDword, NumberBytes(3)}));
     EXPECT_EQ(components.catalog().size(), catalogued - 2);
     EXPECT_EQ(lock.acquisitions, 2);
     EXPECT_EQ(lock.releases, 1);

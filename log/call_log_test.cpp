@@ -6,6 +6,7 @@
 
 #include "gtest/gtest.h"
 #include "log/registry_text.h"
+#include "tests/common/text_log.h"
 
 namespace instdll {
 namespace {
@@ -18,13 +19,7 @@ public:
     std::vector<std::string> lines;
 };
 
-// The host's text is taken as UTF-8 already.
-class Utf8Already final : public AnsiToUtf8 {
-public:
-    void Convert(std::string_view ansi, LogRecord& record) const noexcept override {
-        record.Utf8(ansi.data(), ansi.size());
-    }
-};
+using testing::Utf8Already;
 
 class CallLogTest : public ::testing::Test {
 protected:

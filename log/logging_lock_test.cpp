@@ -5,22 +5,13 @@
 #include "gtest/gtest.h"
 #include "registry/memory_registry.h"
 #include "tests/common/observed_lock.h"
+#include "tests/common/text_log.h"
 
 namespace instdll {
 namespace {
 
-class TextSink final : public LogSink {
-public:
-    void Append(const char* line, std::size_t size) noexcept override { text.append(line, size); }
-    std::string text;
-};
-
-class Utf8Already final : public AnsiToUtf8 {
-public:
-    void Convert(std::string_view ansi, LogRecord& record) const noexcept override {
-        record.Utf8(ansi.data(), ansi.size());
-    }
-};
+using testing::TextSink;
+using testing::Utf8Already;
 
 TEST(LoggingLock, SaysWhereTheLockWasHeldOrWhyNotAndWhatTheCallDoesWithoutIt) {
     struct Case {
