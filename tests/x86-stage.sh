@@ -12,7 +12,10 @@ cd "$(dirname "$0")/.."
 # In the session that scripts/x86-session.sh opens: a 32-bit prefix.
 win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
 # In a 64-bit prefix of their own, opened below.
-wow64_checks=(wow64.inspect wow64.views wow64.harness)
+wow64_checks=(wow64.views wow64.harness)
+# Run by name only: its many Wine processes take too long in the emulated machine for the test
+# command (well over 20 minutes in a loaded one, not yet seen to its end).
+wow64_named_checks=(wow64.inspect)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once), the chooser's dialogs and
 # the stamped file.
@@ -22,8 +25,9 @@ wow64_harness_filter+=':ChooserTest.*:UserParamsTest.*:SignedTargetTest.*:Admini
 selected=("$@")
 ((${#selected[@]} > 0)) || selected=("${win32_checks[@]}" "${wow64_checks[@]}")
 for name in "${selected[@]}"; do
-    [[ " ${win32_checks[*]} ${wow64_checks[*]} " == *" $name "* ]] ||
-        { echo "x86-stage: no check $name (${win32_checks[*]} ${wow64_checks[*]})" >&2; exit 2; }
+    [[ " ${win32_checks[*]} ${wow64_checks[*]} ${wow64_named_checks[*]} " == *" $name "* ]] ||
+        { echo "x86-stage: no check $name (${win32_checks[*]} ${wow64_checks[*]}" \
+            "${wow64_named_checks[*]})" >&2; exit 2; }
 done
 is_selected() {
     [[ " ${selected[*]} " == *" $1 "* ]]
@@ -70,7 +74,7 @@ check inno.silent_setup tests/demo-test.sh --this-session --inno
 unset INSTDLL_STAMPED_COPY
 
 wow64_selected=()
-for name in "${wow64_checks[@]}"; do
+for name in "${wow64_checks[@]}" "${wow64_named_checks[@]}"; do
     is_selected "$name" && wow64_selected+=("$name")
 done
 if ((${#wow64_selected[@]} > 0)); then
