@@ -2,9 +2,12 @@
 # lists it, and the helpers to compare two listings.
 WINE=${WINE:-/usr/lib/wine/wine64}
 
-# The Windows path of a file on the host.
+# The Windows path of a file on the host, through the drive Z: that every Wine prefix maps to
+# the host's root (asking `winepath` would cost a Wine process).
 windows_path() {
-    "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'
+    local path
+    path=$(realpath -m "$1")
+    echo "Z:${path//\//\\}"
 }
 
 # In English whatever the session's locale: `reg` names the default value in the user's language,
@@ -15,34 +18,44 @@ reg_query() {
 
 # $1: where the machine keeps the DLL's HKLM\SOFTWARE (default the native view's; a 32-bit
 # DLL's on 64-bit Windows is HKLM\SOFTWARE\WOW6432Node).
+# Three `reg` processes, whatever the number of keys: each Wine process costs seconds in an
+# emulated machine.
 family_registry() {
     local software=${1:-'HKLM\SOFTWARE'}
-    local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
     reg_query "$software\Zk" /s | sed '/^$/d' || true
-    reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' |
-        while read -r key; do
-            reg_query "$key" | sed '/^$/d'
-        done
+    family_uninstall_entries "$software" | sed '/^$/d' || true
     reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
 }
 
+# The family's entries in the uninstall list of $1 (as family_registry's), each key with its
+# values.
+family_uninstall_entries() {
+    reg_query "$1\Microsoft\Windows\CurrentVersion\Uninstall" /s |
+        awk '/^HKEY_/ { family = tolower($0) ~ /\\uninstall\\(zk:|otherapp)/ } family'
+}
+
 # Removes the family's keys that family_registry lists ($1 as there), so that a sample imported
-# next is the whole family, whatever ran in the prefix before.
+# next is the whole family, whatever ran in the prefix before: one query and one import.
 remove_family_registry() {
-    local software=${1:-'HKLM\SOFTWARE'} key
-    local uninstall="$software\Microsoft\Windows\CurrentVersion\Uninstall"
-    { reg_query "$uninstall" | grep -i -E '\\(Zk:|OtherApp)' || true; } |
-        while read -r key; do
-            "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
-        done
-    for key in "$software\Zk" 'HKCU\Software\Zk'; do
-        "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
-    done
+    local software=${1:-'HKLM\SOFTWARE'} removal
+    removal=$(mktemp /tmp/instdll-removal.XXXXXX)
+    {
+        printf 'REGEDIT4\r\n\r\n'
+        { family_uninstall_entries "$software" | grep '^HKEY_' || true; } | sed 's/.*/[-&]\r/'
+        printf '[-%s]\r\n' "${software/#HKLM/HKEY_LOCAL_MACHINE}\Zk" 'HKEY_CURRENT_USER\Software\Zk'
+    } >"$removal"
+    "$WINE" regedit /S "$(windows_path "$removal")"
+    rm -f "$removal"
 }
 
 # One line per value, prefixed by its key, so that a change reads on its own.
 flatten() {
     awk '/^HKEY_/ { key = $0; print key; next } { sub(/^ +/, ""); print key ": " $0 }'
+}
+
+# A listing's HKEY_LOCAL_MACHINE part: the current user's keys are one for both registry views.
+machine_part() {
+    sed '/^HKEY_CURRENT_USER/,$d'
 }
 
 # The keys of listing $1 that listing $2 lacks, sorted.
@@ -100,4 +113,22 @@ planned_find() {
 }
 planned_title() {
     echo "$1" | sed 's/.*"stored":{"name":"[^"]*","type":1,"text":"\([^"]*\)".*/\1/'
+}
+
+# Fails, saying why, unless the demo setup's results ($1, its results file's text) and the
+# family's keys after it ran ($2, a listing) are what instdll-inspect answered (the caller's
+# `answers`, from ask_export_and_live): the log file found, the counter, the title stored.
+setup_did_as_answered() {
+    local results=$1 after=$2 found stored counter
+    found=$(planned_find "${answers[--find]}")
+    echo "$results" | grep -qF "FindISUInCatalog(\"$directory\") = $found" ||
+        { echo "FindISUInCatalog: the tool says $found, the setup got: $results" >&2; return 1; }
+    counter=$(planned_counter "${answers[--prune]}")
+    [ "$counter" = "$(counter_in "$after")" ] ||
+        { echo "the tool's counter $counter is not the setup's $(counter_in "$after")" >&2; return 1; }
+    stored=$(planned_title "${answers[--title]}")
+    echo "$after" | grep -qE "^    $title_value    REG_SZ    $stored\$" || {
+        echo "the tool would store \"$stored\" under \"$title_value\"; the setup stored otherwise" >&2
+        return 1
+    }
 }

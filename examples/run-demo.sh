@@ -79,10 +79,11 @@ echo "== Putting it back: instdll-inspect --restore on the log, imported with re
 "$WINE" regedit /S "$(windows_path "$work/restore.reg")"
 # What the pruning deleted: the restore leaves alone the title the setup added (under
 # HKEY_CURRENT_USER) and the value its RegDBDeleteValue call deleted.
-machine_part() { sed '/^HKEY_CURRENT_USER/,$d' | grep -v '^    PendingReboot '; }
-if [ "$(family_registry | machine_part)" != "$(echo "$before" | machine_part)" ]; then
+pruned_part() { machine_part | grep -v '^    PendingReboot '; }
+restored=$(family_registry | pruned_part)
+if [ "$restored" != "$(echo "$before" | pruned_part)" ]; then
     echo "The restore did not put the machine's keys back as they were:" >&2
-    diff <(echo "$before" | machine_part) <(family_registry | machine_part) >&2 || true
+    diff <(echo "$before" | pruned_part) <(echo "$restored") >&2 || true
     exit 1
 fi
 echo "The machine's keys are as they were before the setup"

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "registry/forwarding_registry.h"
 #include "registry/named_mutex_lock.h"
 #include "registry/registry_paths.h"
 #include "registry/win32_registry.h"
@@ -99,6 +100,23 @@ void CopyKey(const Source& source, const std::u16string& dllPath, const std::u16
     }
 }
 
+// Opens keys by the path the machine stores them at, WOW6432Node named where it is: on 64-bit
+// Windows that is the 64-bit view's path, which a 32-bit tool must ask for, or its own
+// redirection would look for WOW6432Node inside WOW6432Node.
+class MachinePathRegistry final : public ForwardingRegistry {
+public:
+    MachinePathRegistry(RegistryAccess& inner, bool machineIs64Bit)
+        : ForwardingRegistry(inner), viewFlag_(machineIs64Bit ? KEY_WOW64_64KEY : 0) {}
+
+    long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
+                       std::uint32_t access, RegHandle* result) override {
+        return inner().RegOpenKeyExA(key, subKey, options, access | viewFlag_, result);
+    }
+
+private:
+    std::uint32_t viewFlag_;  // none where there is one view: Windows 2000 refuses the flags
+};
+
 }  // namespace
 
 bool LiveMachineIs64Bit() {
@@ -141,7 +159,8 @@ std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::u
     NamedMutexLock lock;
     const SharedStateGuard guard(lock);
     if (!guard.held()) return std::nullopt;
-    return RaiseComponentCounter(SystemRegistry(), keyPath.c_str(), added);
+    MachinePathRegistry machine(SystemRegistry(), LiveMachineIs64Bit());
+    return RaiseComponentCounter(machine, keyPath.c_str(), added);
 }
 
 }  // namespace instdll::inspect

@@ -17,8 +17,9 @@ bool LiveMachineIs64Bit();
 // stores it, as an export of the machine would.
 void CopyLiveRegistry(RegistryView view, RegistryImport& import);
 
-// Raises the component counter at HKEY_LOCAL_MACHINE\`keyPath` by `added` under the lock the
-// library's setups share it by; nothing when it cannot be read or written, or the lock is not had.
+// Raises the component counter at HKEY_LOCAL_MACHINE\`keyPath`, the path the machine stores it
+// at (WOW6432Node named where it is), by `added` under the lock the library's setups share it
+// by; nothing when it cannot be read or written, or the lock is not had.
 std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added);
 
 }  // namespace instdll::inspect

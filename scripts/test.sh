@@ -1,22 +1,41 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds every preset, runs every preset's tests, then
+# The test command: installs what is missing, builds every preset, runs every preset's tests and
 # the 32-bit stage: the shipping DLL under 32-bit Wine in an emulated x86 machine. Every part
 # runs; the command fails if any of them failed.
 # INSTDLL_FUZZ_SECONDS sets how long each fuzz target runs (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh host win32 win64
+# The 32-bit stage is the longest part, and its emulated machine keeps one core busy: it starts
+# as soon as the programs it carries are built, and the host's part runs on the other core.
+scripts/build.sh win32 win64
+x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
+stage_output=$x86_results.output
+# In a process group of its own, so that a failure here stops all it started (the guest image's
+# build included).
+INSTDLL_X86_RESULTS=$x86_results setsid scripts/x86-session.sh tests/x86-stage.sh \
+    >"$stage_output" 2>&1 &
+stage=$!
+stop_stage() {
+    if kill -TERM -- -"$stage" 2>/dev/null; then wait "$stage" || true; fi
+    rm -rf "$x86_results" "$stage_output"
+}
+trap stop_stage EXIT
+echo "32-bit stage: started in the background; its output follows the host's tests"
+
+scripts/build.sh host
 scripts/fuzz.sh "${INSTDLL_FUZZ_SECONDS:-60}"
 # Each preset checks what it builds; the 64-bit programs run under Wine in a session of their own.
 failed=()
 ctest --test-dir build/host --output-on-failure -j 2 || failed+=(host)
 ctest --test-dir build/win32 --output-on-failure -j 2 || failed+=(win32)
 scripts/wine-session.sh ctest --test-dir build/win64 --output-on-failure -j 2 || failed+=(win64)
+
 # The guest signs nothing: the 32-bit stamp of the signed target is signed again here.
-x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
-trap 'rm -rf "$x86_results"' EXIT
-if INSTDLL_X86_RESULTS=$x86_results scripts/x86-session.sh tests/x86-stage.sh &&
+stage_status=0
+wait "$stage" || stage_status=$?
+cat "$stage_output"
+if ((stage_status == 0)) &&
     tests/wine/resign-check.sh "$x86_results/signed-target-stamped.exe" \
         build/win32/bin/instdll_signed_target.exe; then
     echo "32-bit stage: passed"

@@ -6,28 +6,25 @@
 # programs under WoW64 in a 64-bit prefix, as on a 64-bit Windows. Prints one line per check and
 # fails if any failed.
 # Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one), e.g.
-#   scripts/x86-session.sh tests/x86-stage.sh wow64.views
+#   scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
 set -uo pipefail
 cd "$(dirname "$0")/.."
 # In the session that scripts/x86-session.sh opens: a 32-bit prefix.
 win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
 # In a 64-bit prefix of their own, opened below.
-wow64_checks=(wow64.views wow64.harness)
-# Run by name only: its many Wine processes take too long in the emulated machine for the test
-# command (well over 20 minutes in a loaded one, not yet seen to its end).
-wow64_named_checks=(wow64.inspect)
+wow64_checks=(wow64.inspect wow64.harness)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
-# (catalogue, pruning, titles, value delete, several setups at once), the chooser's dialogs and
-# the stamped file.
+# (catalogue, pruning, titles, value delete, several setups at once, the log and the restore from
+# it), the chooser's dialogs and the stamped file.
 wow64_harness_filter='CatalogWineTest.*:TitlesWineTest.*:DeleteValueTest.*:SharedStateWineTest.*'
-wow64_harness_filter+=':ChooserTest.*:UserParamsTest.*:SignedTargetTest.*:AdministratorCheck.*'
+wow64_harness_filter+=':LogWineTest.*:ChooserTest.*:UserParamsTest.*:SignedTargetTest.*'
+wow64_harness_filter+=':AdministratorCheck.*'
 
 selected=("$@")
 ((${#selected[@]} > 0)) || selected=("${win32_checks[@]}" "${wow64_checks[@]}")
 for name in "${selected[@]}"; do
-    [[ " ${win32_checks[*]} ${wow64_checks[*]} ${wow64_named_checks[*]} " == *" $name "* ]] ||
-        { echo "x86-stage: no check $name (${win32_checks[*]} ${wow64_checks[*]}" \
-            "${wow64_named_checks[*]})" >&2; exit 2; }
+    [[ " ${win32_checks[*]} ${wow64_checks[*]} " == *" $name "* ]] ||
+        { echo "x86-stage: no check $name (${win32_checks[*]} ${wow64_checks[*]})" >&2; exit 2; }
 done
 is_selected() {
     [[ " ${selected[*]} " == *" $1 "* ]]
@@ -50,11 +47,10 @@ check() {
 if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
     echo "x86 wow64: the 64-bit prefix was ready after" \
         "$(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
-    # First: it wants a prefix without the family's keys. The 64-bit instdll-inspect's --live
-    # answer for what the 32-bit DLL wrote, from the 64-bit side.
+    # First: it wants a prefix without the family's keys. The 32-bit demo setup under WoW64, its
+    # writes read from the 64-bit side, and the 64-bit instdll-inspect's answers for them.
     check wow64.inspect tests/wine/inspect-wow64-test.sh build/win64/bin/instdll-inspect.exe \
         build/win32/demo/setup-silent.exe
-    check wow64.views tests/wow64-views-test.sh build/win32/demo/setup-silent.exe
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
     exit "$failed"
@@ -74,7 +70,7 @@ check inno.silent_setup tests/demo-test.sh --this-session --inno
 unset INSTDLL_STAMPED_COPY
 
 wow64_selected=()
-for name in "${wow64_checks[@]}" "${wow64_named_checks[@]}"; do
+for name in "${wow64_checks[@]}"; do
     is_selected "$name" && wow64_selected+=("$name")
 done
 if ((${#wow64_selected[@]} > 0)); then

@@ -284,6 +284,16 @@ std::string RestoreCommand(const std::string& logPath, const std::string& regFil
            " --restore \"" + logPath + "\" --out \"" + regFile + "\"";
 }
 
+// Imports `regFile` as a double-click on it would: with the regedit of the Windows directory,
+// which on 64-bit Windows is the 64-bit one, also for this 32-bit program; the file names each
+// key where the machine stores it.
+DWORD ImportWithRegedit(const std::string& regFile) {
+    char windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    EXPECT_TRUE(length > 0 && length < sizeof windows);
+    return RunToEnd("\"" + std::string(windows) + "\\regedit.exe\" /s \"" + regFile + "\"");
+}
+
 // What the pruning touches: the family's machine keys (the counter among them) and the
 // uninstall list.
 std::string PrunedRegistry() {
@@ -320,7 +330,7 @@ TEST_F(LogWineTest, RestoreFromTheLogPutsThePrunedRegistryBack) {
     EXPECT_NE(said.find("process " + std::to_string(GetCurrentProcessId())), std::string::npos)
         << said;
     EXPECT_NE(said.find("raised by 1, from 4 to 5"), std::string::npos) << said;
-    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
+    EXPECT_EQ(ImportWithRegedit(regFile), 0U);
     DeleteFileA(regFile.c_str());
     EXPECT_EQ(PrunedRegistry(), before);
 }
@@ -337,7 +347,7 @@ TEST_F(LogWineTest, RestoreSaysWhatTheLogCouldNotHold) {
     EXPECT_EQ(RunToEnd(RestoreCommand(logPath, regFile), &said), 1U) << said;
     EXPECT_NE(said.find("value \"Huge\" holds 70000 bytes"), std::string::npos) << said;
     EXPECT_NE(said.find("raise it by 1"), std::string::npos) << said;
-    EXPECT_EQ(RunToEnd("regedit.exe /s \"" + regFile + "\""), 0U);
+    EXPECT_EQ(ImportWithRegedit(regFile), 0U);
     DeleteFileA(regFile.c_str());
     RegistryAccess& registry = SystemRegistry();
     EXPECT_TRUE(ReadRawValue(registry, UninstallEntryPath("Zk:B"), kDisplayNameValue));
