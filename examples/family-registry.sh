@@ -58,6 +58,12 @@ machine_part() {
     sed '/^HKEY_CURRENT_USER/,$d'
 }
 
+# What the pruning deletes and a backup or a restore puts back: the machine's part of a listing
+# without the value that the demo setup's RegDBDeleteValue call deletes.
+pruned_part() {
+    machine_part | grep -v '^    PendingReboot '
+}
+
 # The keys of listing $1 that listing $2 lacks, sorted.
 keys_gone() {
     comm -23 <(echo "$1" | grep '^HKEY_' | sort) <(echo "$2" | grep '^HKEY_' | sort)

@@ -79,7 +79,6 @@ echo "== Putting it back: instdll-inspect --restore on the log, imported with re
 "$WINE" regedit /S "$(windows_path "$work/restore.reg")"
 # What the pruning deleted: the restore leaves alone the title the setup added (under
 # HKEY_CURRENT_USER) and the value its RegDBDeleteValue call deleted.
-pruned_part() { machine_part | grep -v '^    PendingReboot '; }
 restored=$(family_registry | pruned_part)
 if [ "$restored" != "$(echo "$before" | pruned_part)" ]; then
     echo "The restore did not put the machine's keys back as they were:" >&2

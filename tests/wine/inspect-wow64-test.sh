@@ -117,7 +117,7 @@ fi
 [ "$(family_registry | machine_part)" = "$native_before" ] || fail "the native view changed"
 
 "$WINE" reg import "$(windows_path "$work/backup.reg")" >/dev/null
-restored=$(family_registry "$wow" | grep -v -F "$title_value")
-[ "$restored" = "$(echo "$before" | grep -v -F "$title_value")" ] ||
-    fail "the backup does not put back what was deleted:"$'\n'"$(diff <(echo "$before") <(echo "$restored"))"
+restored=$(family_registry "$wow" | pruned_part)
+[ "$restored" = "$(echo "$before" | pruned_part)" ] ||
+    fail "the backup does not put back what was deleted:"$'\n'"$(diff <(echo "$before" | pruned_part) <(echo "$restored"))"
 echo "inspect-wow64-test: the 64-bit tool answers for the 32-bit DLL's keys under WOW6432Node"
