@@ -6,21 +6,28 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-# The 32-bit stage is the longest part, and its emulated machine keeps one core busy: it starts
-# as soon as the programs it carries are built, and the host's part runs on the other core.
-scripts/build.sh win32 win64
+# The 32-bit stage is the longest part, and its emulated machine keeps one core busy: its guest
+# image, where none is cached, is built beside the Windows builds, the stage starts as soon as
+# the programs it carries are built, and the host's part runs on the other core. Each runs in a
+# process group of its own, so that a failure here stops all they started.
 x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
 stage_output=$x86_results.output
-# In a process group of its own, so that a failure here stops all it started (the guest image's
-# build included).
-INSTDLL_X86_RESULTS=$x86_results setsid scripts/x86-session.sh tests/x86-stage.sh \
-    >"$stage_output" 2>&1 &
-stage=$!
-stop_stage() {
-    if kill -TERM -- -"$stage" 2>/dev/null; then wait "$stage" || true; fi
+background=()
+stop_background() {
+    local group
+    for group in "${background[@]}"; do
+        if kill -TERM -- -"$group" 2>/dev/null; then wait "$group" || true; fi
+    done
     rm -rf "$x86_results" "$stage_output"
 }
-trap stop_stage EXIT
+trap stop_background EXIT
+setsid scripts/x86-session.sh --image >>"$stage_output" 2>&1 &
+background+=($!)
+scripts/build.sh win32 win64
+INSTDLL_X86_RESULTS=$x86_results setsid scripts/x86-session.sh tests/x86-stage.sh \
+    >>"$stage_output" 2>&1 &
+stage=$!
+background+=("$stage")
 echo "32-bit stage: started in the background; its output follows the host's tests"
 
 scripts/build.sh host

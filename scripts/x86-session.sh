@@ -6,6 +6,8 @@
 # (the tool as it reads a 64-bit machine's registry under WoW64) and of the Inno Setup compiler
 # (build/innosetup, scripts/inno-compiler.sh); its output is printed and its command's exit
 # status returned. Nothing it starts outlives it, also on failure or timeout.
+# x86-session.sh --image only builds the guest image where none is cached yet, which the test
+# command starts early, beside the builds.
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
 # INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
 # INSTDLL_X86_RESULTS: a directory that receives what the command leaves in $INSTDLL_RESULTS
@@ -13,7 +15,7 @@
 # INSTDLL_X86_CACHE: where the guest image is kept (default /var/cache/instdll/x86-guest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-(($# > 0)) || { echo "usage: x86-session.sh COMMAND [ARGUMENT...]" >&2; exit 2; }
+(($# > 0)) || { echo "usage: x86-session.sh COMMAND [ARGUMENT...] | --image" >&2; exit 2; }
 build=${INSTDLL_X86_BUILD:-build/win32}
 timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
 cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
@@ -21,7 +23,6 @@ exit_marker=instdll-x86-exit-status:
 for tool in qemu-system-x86_64 debootstrap mke2fs; do
     command -v "$tool" >/dev/null || { echo "x86-session: $tool is missing" >&2; exit 1; }
 done
-[ -f "$build/bin/InstDLL.dll" ] || { echo "x86-session: $build was not built" >&2; exit 1; }
 
 # The image is built once per recipe; concurrent sessions wait for the one that builds it.
 guest_image() {
@@ -40,6 +41,12 @@ guest_image() {
     find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name "$recipe" -mtime +0 -exec rm -rf {} +
     exec {lock}>&-
 }
+
+if [ "$1" = --image ]; then
+    guest_image
+    exit 0
+fi
+[ -f "$build/bin/InstDLL.dll" ] || { echo "x86-session: $build was not built" >&2; exit 1; }
 
 session=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86.XXXXXX")
 qemu_pid=

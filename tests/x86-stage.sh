@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 # In the session that scripts/x86-session.sh opens: a 32-bit prefix.
 win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
 # In a 64-bit prefix of their own, opened below.
-wow64_checks=(wow64.inspect wow64.harness)
+wow64_checks=(wow64.harness wow64.inspect)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once, the log and the restore from
 # it), the chooser's dialogs and the stamped file.
@@ -47,12 +47,12 @@ check() {
 if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
     echo "x86 wow64: the 64-bit prefix was ready after" \
         "$(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
-    # First: it wants a prefix without the family's keys. The 32-bit demo setup under WoW64, its
+    check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
+        --gtest_filter="$wow64_harness_filter"
+    # Last, since it leaves the family's keys behind: the 32-bit demo setup under WoW64, its
     # writes read from the 64-bit side, and the 64-bit instdll-inspect's answers for them.
     check wow64.inspect tests/wine/inspect-wow64-test.sh build/win64/bin/instdll-inspect.exe \
         build/win32/demo/setup-silent.exe
-    check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
-        --gtest_filter="$wow64_harness_filter"
     exit "$failed"
 fi
 

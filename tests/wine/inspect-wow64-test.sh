@@ -6,10 +6,10 @@
 # view is out of that DLL's sight and the tool's plan, and --view 64 sees that one only. The
 # backup the tool writes puts back exactly what the pruning deletes.
 # With SETUP_EXE, a 32-bit demo setup running under WoW64 with the shipping 32-bit DLL: what
-# the DLL deletes, counts and stores is what the tool planned, and the tool's --live answer
-# afterwards reads what the DLL wrote. Without it, the deletes are made as planned by `reg`.
-# Run it in a prefix that holds none of the family's keys yet; $WINE runs the 64-bit tool and,
-# with SETUP_EXE, the 32-bit setup.
+# the DLL deletes, counts and stores is what the tool planned, the 32-bit view then holds what
+# examples/expected-after.txt says, and the tool's --live answer afterwards reads what the DLL
+# wrote. Without it, the deletes are made as planned by `reg`. The family's keys that the prefix
+# holds before go first; $WINE runs the 64-bit tool and, with SETUP_EXE, the 32-bit setup.
 # Usage: inspect-wow64-test.sh INSTDLL_INSPECT_EXE (the 64-bit build) [SETUP_EXE]
 set -euo pipefail
 inspect=$(realpath "$1")
@@ -35,6 +35,9 @@ printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '"DisplayName"="Zk:7.5 Native"' \
     '"UninstallString"="zkuninst.exe -f\"C:\\Program Files\\Zk\\Suite\\native.isu\" NATIVE"' \
     >"$work/native.reg"
+# The family's keys of both views are these alone, whatever ran in the prefix before.
+remove_family_registry "$wow"
+remove_family_registry
 "$WINE" reg import "$(windows_path "$here/examples/sample-registry.reg")" /reg:32 >/dev/null
 "$WINE" reg import "$(windows_path "$work/native.reg")" /reg:64 >/dev/null
 # A 64-bit machine's export, and a 32-bit program's: the 32-bit view under the native names.
