@@ -12,6 +12,8 @@ compiler=$(realpath "${INSTDLL_INNO:-$here/../build/innosetup}")
 # Beside the build's programs, as the NSIS setup is, where run-demo.sh finds instdll-inspect.
 out=$(dirname "$dll")/../inno-demo
 mkdir -p "$out"
+[ -f "$compiler/ISCC.exe" ] ||
+    { echo "run-inno-demo: no Inno Setup compiler in $compiler (scripts/inno-compiler.sh)" >&2; exit 1; }
 echo "== Compiling setup.iss with $compiler/ISCC.exe"
 "$WINE" "$compiler/ISCC.exe" /Q "/DINSTDLL=$(windows_path "$dll")" "/O$(windows_path "$out")" \
     /Fsetup-silent "$(windows_path "$here/setup.iss")" 2>&1 | tr -d '\r'

@@ -31,7 +31,8 @@ if [ ! -f "$package" ]; then
     if [ ! -f "$package" ]; then
         fetch=$(mktemp -d "$cache/.fetch.XXXXXX")
         trap 'rm -rf "$fetch"' EXIT
-        (cd "$fetch" && npm pack --silent "innosetup@$version" >/dev/null)
+        (cd "$fetch" && npm pack --loglevel=error "innosetup@$version" >/dev/null) ||
+            fail "npm could not fetch innosetup@$version (its error above)"
         [ "$(integrity_of "$fetch/innosetup-$version.tgz")" = "$integrity" ] ||
             fail "innosetup@$version as fetched does not match its pinned integrity"
         mv "$fetch/innosetup-$version.tgz" "$package"

@@ -72,7 +72,9 @@ run_disk() {
         mkdir -p "$checkout/${inspect64%/*}"
         cp "$inspect64" "$checkout/$inspect64"
     fi
-    scripts/inno-compiler.sh "$checkout/build/innosetup"
+    # Without it the Inno Setup check alone fails, saying why; the other checks still run.
+    scripts/inno-compiler.sh "$checkout/build/innosetup" ||
+        echo "x86-session: the guest gets no Inno Setup compiler (see above)" >&2
     cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
     printf '%s\0' "$@" >"$session/run/command"
     mke2fs -q -t ext4 -L instdll-run -d "$session/run" "$session/run.raw" \
