@@ -6,28 +6,36 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-# The 32-bit stage is the longest part, and its emulated machine keeps one core busy: its guest
-# image, where none is cached, is built beside the Windows builds, the stage starts as soon as
-# the programs it carries are built, and the host's part runs on the other core. Each runs in a
-# process group of its own, so that a failure here stops all they started.
+# The 32-bit stage is the longest part: two emulated machines, one per Wine prefix (32-bit, and
+# 64-bit with WoW64), each keeping about one core busy. The guest image, where none is cached, is
+# built beside the Windows builds; the machines start as soon as the programs they carry are
+# built, and the host's part runs beside them. Each runs in a process group of its own, so that
+# a failure here stops all they started.
 x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
-stage_output=$x86_results.output
 background=()
 stop_background() {
     local group
     for group in "${background[@]}"; do
         if kill -TERM -- -"$group" 2>/dev/null; then wait "$group" || true; fi
     done
-    rm -rf "$x86_results" "$stage_output"
+    rm -rf "$x86_results"
 }
 trap stop_background EXIT
-setsid scripts/x86-session.sh --image >>"$stage_output" 2>&1 &
-background+=($!)
+# $1: the prefix; the rest: the command. Its output goes to $x86_results/$1.output.
+in_background() {
+    local prefix=$1
+    shift
+    INSTDLL_X86_PREFIX=$prefix INSTDLL_X86_RESULTS=$x86_results/$prefix setsid "$@" \
+        >>"$x86_results/$prefix.output" 2>&1 &
+    background+=($!)
+    stage[$prefix]=$!
+}
+declare -A stage
+in_background win32 scripts/x86-session.sh --image
 scripts/build.sh win32 win64
-INSTDLL_X86_RESULTS=$x86_results setsid scripts/x86-session.sh tests/x86-stage.sh \
-    >>"$stage_output" 2>&1 &
-stage=$!
-background+=("$stage")
+for prefix in win32 win64; do
+    in_background "$prefix" scripts/x86-session.sh tests/x86-stage.sh
+done
 echo "32-bit stage: started in the background; its output follows the host's tests"
 
 scripts/build.sh host
@@ -39,16 +47,18 @@ ctest --test-dir build/win32 --output-on-failure -j 2 || failed+=(win32)
 scripts/wine-session.sh ctest --test-dir build/win64 --output-on-failure -j 2 || failed+=(win64)
 
 # The guest signs nothing: the 32-bit stamp of the signed target is signed again here.
-stage_status=0
-wait "$stage" || stage_status=$?
-cat "$stage_output"
-if ((stage_status == 0)) &&
-    tests/wine/resign-check.sh "$x86_results/signed-target-stamped.exe" \
-        build/win32/bin/instdll_signed_target.exe; then
-    echo "32-bit stage: passed"
-else
+stage_failed=0
+for prefix in win32 win64; do
+    wait "${stage[$prefix]}" || stage_failed=1
+    cat "$x86_results/$prefix.output"
+done
+tests/wine/resign-check.sh "$x86_results/win32/signed-target-stamped.exe" \
+    build/win32/bin/instdll_signed_target.exe || stage_failed=1
+if ((stage_failed)); then
     echo "32-bit stage: FAILED" >&2
     failed+=("32-bit stage")
+else
+    echo "32-bit stage: passed"
 fi
 if ((${#failed[@]} > 0)); then
     echo "failed: ${failed[*]}" >&2

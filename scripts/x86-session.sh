@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The 32-bit sibling of scripts/wine-session.sh: runs a command, given relative to the checkout's
-# root, in a fresh 32-bit Wine session with its own Xvfb inside an emulated x86 machine (this
+# root, in a fresh Wine session with its own Xvfb inside an emulated x86 machine (this
 # kernel runs no 32-bit code). The machine gets a copy of the checkout's scripts, tests and
 # examples, of the win32 build's programs, of the 64-bit instdll-inspect where build/win64 has one
 # (the tool as it reads a 64-bit machine's registry under WoW64) and of the Inno Setup compiler
@@ -8,6 +8,8 @@
 # status returned. Nothing it starts outlives it, also on failure or timeout.
 # x86-session.sh --image only builds the guest image where none is cached yet, which the test
 # command starts early, beside the builds.
+# INSTDLL_X86_PREFIX: the session's Wine prefix, win32 (default) or win64, in which 32-bit
+# programs run under WoW64;
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
 # INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
 # INSTDLL_X86_RESULTS: a directory that receives what the command leaves in $INSTDLL_RESULTS
@@ -17,6 +19,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 (($# > 0)) || { echo "usage: x86-session.sh COMMAND [ARGUMENT...] | --image" >&2; exit 2; }
 build=${INSTDLL_X86_BUILD:-build/win32}
+prefix=${INSTDLL_X86_PREFIX:-win32}
+[[ $prefix == win32 || $prefix == win64 ]] ||
+    { echo "x86-session: INSTDLL_X86_PREFIX is win32 or win64, not $prefix" >&2; exit 2; }
 timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
 cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
 exit_marker=instdll-x86-exit-status:
@@ -77,6 +82,7 @@ run_disk() {
         echo "x86-session: the guest gets no Inno Setup compiler (see above)" >&2
     cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
     printf '%s\0' "$@" >"$session/run/command"
+    echo "$prefix" >"$session/run/prefix"
     mke2fs -q -t ext4 -L instdll-run -d "$session/run" "$session/run.raw" \
         "$(($(du -sm "$session/run" | cut -f 1) * 2 + 16))M" >/dev/null
 }

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# The 32-bit stage, run by scripts/x86-session.sh inside its guest: the shipping DLL of
-# build/win32 under 32-bit Wine, through the whole Wine harness (the stack of every export's
-# caller included; its text-cutting tests once more under code page 932), the compiled
-# import-library caller, the 32-bit demo setups (NSIS and Inno Setup), and the same 32-bit
-# programs under WoW64 in a 64-bit prefix, as on a 64-bit Windows. Prints one line per check and
-# fails if any failed.
-# Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one), e.g.
-#   scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
+# The 32-bit stage, run by scripts/x86-session.sh inside its guest, one machine per prefix. In a
+# 32-bit prefix: the shipping DLL of build/win32 under 32-bit Wine, through the whole Wine harness
+# (the stack of every export's caller included; its text-cutting tests once more under code page
+# 932), the compiled import-library caller and the 32-bit demo setups (NSIS and Inno Setup). In a
+# 64-bit prefix (INSTDLL_X86_PREFIX=win64): the same 32-bit programs under WoW64, as on a 64-bit
+# Windows. Prints one line per check and fails if any failed.
+# Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one of the prefix), e.g.
+#   scripts/x86-session.sh tests/x86-stage.sh demo.silent_setup
+#   INSTDLL_X86_PREFIX=win64 scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
 set -uo pipefail
 cd "$(dirname "$0")/.."
-# In the session that scripts/x86-session.sh opens: a 32-bit prefix.
-win32_checks=(wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup)
-# In a 64-bit prefix of their own, opened below.
-wow64_checks=(wow64.harness wow64.inspect)
+prefix=${WINEARCH:-win32}
+declare -A checks=(
+    [win32]="wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup"
+    [win64]="wow64.harness wow64.inspect"
+)
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once, the log and the restore from
 # it), the chooser's dialogs and the stamped file.
@@ -21,10 +23,10 @@ wow64_harness_filter+=':LogWineTest.*:ChooserTest.*:UserParamsTest.*:SignedTarge
 wow64_harness_filter+=':AdministratorCheck.*'
 
 selected=("$@")
-((${#selected[@]} > 0)) || selected=("${win32_checks[@]}" "${wow64_checks[@]}")
+((${#selected[@]} > 0)) || read -r -a selected <<<"${checks[$prefix]}"
 for name in "${selected[@]}"; do
-    [[ " ${win32_checks[*]} ${wow64_checks[*]} " == *" $name "* ]] ||
-        { echo "x86-stage: no check $name (${win32_checks[*]} ${wow64_checks[*]})" >&2; exit 2; }
+    [[ " ${checks[$prefix]} " == *" $name "* ]] ||
+        { echo "x86-stage: no check $name in a $prefix prefix (${checks[$prefix]})" >&2; exit 2; }
 done
 is_selected() {
     [[ " ${selected[*]} " == *" $1 "* ]]
@@ -43,10 +45,15 @@ check() {
     fi
 }
 
-# Inside the 64-bit prefix (see the end): the WoW64 checks.
-if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
-    echo "x86 wow64: the 64-bit prefix was ready after" \
-        "$(($(date +%s) - INSTDLL_X86_PREFIX_STARTED)) s"
+since_boot() {
+    echo "$(cut -d ' ' -f 1 /proc/uptime) s after the guest's boot"
+}
+echo "x86 stage: the $prefix prefix was ready $(since_boot)"
+checks_ended() {
+    echo "x86 stage: the $prefix prefix's checks ended $(since_boot)"
+}
+trap checks_ended EXIT
+if [ "$prefix" = win64 ]; then
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
     # Last, since it leaves the family's keys behind: the 32-bit demo setup under WoW64, its
@@ -56,8 +63,6 @@ if [ "${INSTDLL_X86_PREFIX:-}" = win64 ]; then
     exit "$failed"
 fi
 
-echo "x86 stage: the 32-bit prefix was ready" \
-    "$(cut -d ' ' -f 1 /proc/uptime) s after the guest's boot"
 # The stamped signed target, for scripts/test.sh to sign again on the host: the guest has no
 # osslsigncode.
 [ -z "${INSTDLL_RESULTS:-}" ] ||
@@ -67,19 +72,4 @@ check wine.harness.cp932 tests/wine/run-in-cp932.sh build/win32/bin/instdll_wine
 check import.caller tests/wine/run-in-wine.sh build/win32/bin/instdll_import_caller.exe
 check demo.silent_setup tests/demo-test.sh --this-session build/win32/demo/setup-silent.exe
 check inno.silent_setup tests/demo-test.sh --this-session --inno
-unset INSTDLL_STAMPED_COPY
-
-wow64_selected=()
-for name in "${wow64_checks[@]}"; do
-    is_selected "$name" && wow64_selected+=("$name")
-done
-if ((${#wow64_selected[@]} > 0)); then
-    # The 64-bit loader boots the prefix and hands each 32-bit program to the 32-bit one.
-    started=$SECONDS
-    INSTDLL_X86_PREFIX=win64 INSTDLL_X86_PREFIX_STARTED=$(date +%s) WINEARCH=win64 \
-        WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64 \
-        scripts/wine-session.sh tests/x86-stage.sh "${wow64_selected[@]}" ||
-        { echo "x86 wow64: FAILED"; failed=1; }
-    echo "x86 wow64: the 64-bit prefix and its checks took $((SECONDS - started)) s"
-fi
 exit "$failed"
