@@ -7,12 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 # The 32-bit stage is the longest part: an emulated machine per Wine prefix (32-bit, and 64-bit
-# with WoW64), one after the other, since two at once are slower than one after the other on two
-# cores. The guest image, where none is cached, is built beside the Windows builds; the stage
-# starts as soon as the programs it carries are built, and the host's part runs beside it. Each
-# runs in a process group of its own, so that a failure here stops all they started.
+# with WoW64). Each has one processor, so the two run side by side on two cores without waiting
+# on each other's emulated processors. The guest image, where none is cached, is built beside the
+# Windows builds; the machines start as soon as the programs they carry are built, and the host's
+# part runs beside them. Each runs in a process group of its own, so that a failure here stops
+# all they started.
 x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
-export x86_results
 background=()
 stop_background() {
     local group
@@ -22,23 +22,22 @@ stop_background() {
     rm -rf "$x86_results"
 }
 trap stop_background EXIT
-# Each machine's output goes to $x86_results/PREFIX.output, what it leaves to $x86_results/PREFIX.
-x86_stage() {
-    local prefix status=0
-    for prefix in win32 win64; do
-        INSTDLL_X86_PREFIX=$prefix INSTDLL_X86_RESULTS=$x86_results/$prefix \
-            scripts/x86-session.sh tests/x86-stage.sh >>"$x86_results/$prefix.output" 2>&1 ||
-            status=1
-    done
-    return "$status"
-}
-export -f x86_stage
 setsid scripts/x86-session.sh --image >>"$x86_results/win32.output" 2>&1 &
 background+=($!)
-scripts/build.sh win32 win64
-setsid bash -c x86_stage &
-stage=$!
-background+=("$stage")
+# Each machine's output goes to $x86_results/PREFIX.output, what it leaves to $x86_results/PREFIX.
+declare -A stage
+start_machine() {
+    INSTDLL_X86_PREFIX=$1 INSTDLL_X86_CPUS=1 INSTDLL_X86_RESULTS=$x86_results/$1 \
+        setsid scripts/x86-session.sh tests/x86-stage.sh >>"$x86_results/$1.output" 2>&1 &
+    background+=($!)
+    stage[$1]=$!
+}
+# The 32-bit prefix's checks take longest: its machine starts first. The 64-bit prefix's also
+# run the 64-bit instdll-inspect.
+scripts/build.sh win32
+start_machine win32
+scripts/build.sh win64
+start_machine win64
 echo "32-bit stage: started in the background; its output follows the host's tests"
 
 scripts/build.sh host
@@ -51,8 +50,10 @@ scripts/wine-session.sh ctest --test-dir build/win64 --output-on-failure -j 2 ||
 
 # The guest signs nothing: the 32-bit stamp of the signed target is signed again here.
 stage_failed=0
-wait "$stage" || stage_failed=1
-cat "$x86_results/win32.output" "$x86_results/win64.output"
+for prefix in win32 win64; do
+    wait "${stage[$prefix]}" || stage_failed=1
+    cat "$x86_results/$prefix.output"
+done
 tests/wine/resign-check.sh "$x86_results/win32/signed-target-stamped.exe" \
     build/win32/bin/instdll_signed_target.exe || stage_failed=1
 if ((stage_failed)); then

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # The 32-bit sibling of scripts/wine-session.sh: runs a command, given relative to the checkout's
-# root, in a fresh Wine session with its own Xvfb inside an emulated x86 machine (this
-# kernel runs no 32-bit code). The machine gets a copy of the checkout's scripts, tests and
-# examples, of the win32 build's programs, of the 64-bit instdll-inspect where build/win64 has one
-# (the tool as it reads a 64-bit machine's registry under WoW64) and of the Inno Setup compiler
-# (build/innosetup, scripts/inno-compiler.sh); its output is printed and its command's exit
+# root, in a fresh Wine session with its own Xvfb inside an emulated x86 machine (this kernel runs
+# no 32-bit code). The machine gets a copy of the checkout's scripts, tests and examples, of the
+# win32 build's programs, of the Inno Setup compiler (build/innosetup, scripts/inno-compiler.sh)
+# and, in a 64-bit prefix, of the 64-bit instdll-inspect where build/win64 has one (the tool as it
+# reads a 64-bit machine's registry under WoW64); its output is printed and its command's exit
 # status returned. Nothing it starts outlives it, also on failure or timeout.
 # x86-session.sh --image only builds the guest image where none is cached yet, which the test
 # command starts early, beside the builds.
 # INSTDLL_X86_PREFIX: the session's Wine prefix, win32 (default) or win64, in which 32-bit
 # programs run under WoW64;
 # INSTDLL_X86_BUILD: the build whose programs go in (default build/win32);
+# INSTDLL_X86_CPUS: the machine's processors (default 2; the test command runs two machines of
+# one each);
 # INSTDLL_X86_TIMEOUT: seconds before the machine is stopped (default 3600);
 # INSTDLL_X86_RESULTS: a directory that receives what the command leaves in $INSTDLL_RESULTS
 # (for checks that need tools the guest lacks);
@@ -22,6 +24,9 @@ build=${INSTDLL_X86_BUILD:-build/win32}
 prefix=${INSTDLL_X86_PREFIX:-win32}
 [[ $prefix == win32 || $prefix == win64 ]] ||
     { echo "x86-session: INSTDLL_X86_PREFIX is win32 or win64, not $prefix" >&2; exit 2; }
+cpus=${INSTDLL_X86_CPUS:-2}
+[[ $cpus =~ ^[1-9][0-9]*$ ]] ||
+    { echo "x86-session: INSTDLL_X86_CPUS is a count, not $cpus" >&2; exit 2; }
 timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
 cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
 exit_marker=instdll-x86-exit-status:
@@ -73,7 +78,7 @@ run_disk() {
     cp "$build"/bin/*.exe "$build"/bin/*.dll "$checkout/$build/bin/"
     [ ! -d "$build/demo" ] || cp -a "$build/demo" "$checkout/$build/"
     local inspect64=build/win64/bin/instdll-inspect.exe
-    if [ -f "$inspect64" ]; then
+    if [ "$prefix" = win64 ] && [ -f "$inspect64" ]; then
         mkdir -p "$checkout/${inspect64%/*}"
         cp "$inspect64" "$checkout/$inspect64"
     fi
@@ -95,7 +100,7 @@ mke2fs -q -t ext4 -L instdll-results "$session/results.raw" 64M >/dev/null
 # the session. Only that disk: a global -snapshot would also keep the results disk's writes from
 # reaching its file.
 TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
-    -accel tcg -cpu max,-smap -m 3072 -smp 2 -no-reboot -nic none \
+    -accel tcg -cpu max,-smap -m 3072 -smp "$cpus" -no-reboot -nic none \
     -display none -monitor none -serial "file:$session/console.log" \
     -kernel "$guest/vmlinuz" \
     -append "root=/dev/nvme0n1 rw console=ttyS0 init=/sbin/instdll-init panic=-1 quiet loglevel=1" \
