@@ -1,14 +1,7 @@
 # Sourced by the scripts that run inside a Wine session: the family's registry as `reg query`
 # lists it, and the helpers to compare two listings.
 WINE=${WINE:-/usr/lib/wine/wine64}
-
-# The Windows path of a file on the host, through the drive Z: that every Wine prefix maps to
-# the host's root (asking `winepath` would cost a Wine process).
-windows_path() {
-    local path
-    path=$(realpath -m "$1")
-    echo "Z:${path//\//\\}"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../scripts/wine-path.sh"
 
 # In English whatever the session's locale: `reg` names the default value in the user's language,
 # in the console's code page.

@@ -14,7 +14,9 @@ take_screenshots() {
         local language=${entry%%:*} name=${entry#*:}
         local handshake
         handshake=$(mktemp -d /tmp/instdll-screenshot.XXXXXX)
-        (cd "$bin" && exec "$WINE" chooser_screenshot.exe "$language" "Z:${handshake//\//\\}") &
+        local folder
+        folder=$(windows_path "$handshake")
+        (cd "$bin" && exec "$WINE" chooser_screenshot.exe "$language" "$folder") &
         local program=$!
         local waited=0
         until [ -f "$handshake/ready" ]; do
@@ -38,5 +40,6 @@ take_screenshots() {
     done
 }
 mkdir -p docs
-export -f take_screenshots
+. scripts/wine-path.sh
+export -f take_screenshots windows_path
 scripts/wine-session.sh bash -c take_screenshots

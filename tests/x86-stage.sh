@@ -10,6 +10,7 @@
 #   INSTDLL_X86_PREFIX=win64 scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
 set -uo pipefail
 cd "$(dirname "$0")/.."
+. scripts/wine-path.sh
 prefix=${WINEARCH:-win32}
 declare -A checks=(
     [win32]="wine.harness wine.harness.cp932 import.caller demo.silent_setup inno.silent_setup"
@@ -65,8 +66,10 @@ fi
 
 # The stamped signed target, for scripts/test.sh to sign again on the host: the guest has no
 # osslsigncode.
-[ -z "${INSTDLL_RESULTS:-}" ] ||
-    export INSTDLL_STAMPED_COPY="Z:${INSTDLL_RESULTS//\//\\}\\signed-target-stamped.exe"
+if [ -n "${INSTDLL_RESULTS:-}" ]; then
+    INSTDLL_STAMPED_COPY=$(windows_path "$INSTDLL_RESULTS/signed-target-stamped.exe")
+    export INSTDLL_STAMPED_COPY
+fi
 check wine.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe
 check wine.harness.cp932 tests/wine/run-in-cp932.sh build/win32/bin/instdll_wine_tests.exe
 check import.caller tests/wine/run-in-wine.sh build/win32/bin/instdll_import_caller.exe
