@@ -2,6 +2,7 @@
 # Takes a PNG of the directory chooser in each language under Xvfb: docs/chooser-<lang>.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/wine-path.sh
 scripts/install-deps.sh
 scripts/build.sh win64
 
@@ -40,6 +41,5 @@ take_screenshots() {
     done
 }
 mkdir -p docs
-. scripts/wine-path.sh
 export -f take_screenshots windows_path
 scripts/wine-session.sh bash -c take_screenshots

@@ -32,8 +32,8 @@ start_machine() {
     background+=($!)
     stage[$1]=$!
 }
-# The 32-bit prefix's checks take longest: its machine starts first. The 64-bit prefix's also
-# run the 64-bit instdll-inspect.
+# The 32-bit prefix's checks take longest: its machine starts first. The 64-bit prefix's machine
+# carries the 64-bit instdll-inspect, so it waits for win64.
 scripts/build.sh win32
 start_machine win32
 scripts/build.sh win64

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The 32-bit sibling of scripts/wine-session.sh: runs a command, given relative to the checkout's
 # root, in a fresh Wine session with its own Xvfb inside an emulated x86 machine (this kernel runs
-# no 32-bit code). The machine gets a copy of the checkout's scripts, tests and examples, of the
-# win32 build's programs, of the Inno Setup compiler (build/innosetup, scripts/inno-compiler.sh)
-# and, in a 64-bit prefix, of the 64-bit instdll-inspect where build/win64 has one (the tool as it
-# reads a 64-bit machine's registry under WoW64); its output is printed and its command's exit
-# status returned. Nothing it starts outlives it, also on failure or timeout.
+# no 32-bit code). The machine gets a copy of the checkout's scripts, tests and examples and of
+# the win32 build's programs; in a 32-bit prefix also of the Inno Setup compiler (build/innosetup,
+# scripts/inno-compiler.sh), in a 64-bit one of the 64-bit instdll-inspect where build/win64 has
+# one (the tool as it reads a 64-bit machine's registry under WoW64). Its output is printed and
+# its command's exit status returned. Nothing it starts outlives it, also on failure or timeout.
 # x86-session.sh --image only builds the guest image where none is cached yet, which the test
 # command starts early, beside the builds.
 # INSTDLL_X86_PREFIX: the session's Wine prefix, win32 (default) or win64, in which 32-bit
@@ -78,13 +78,14 @@ run_disk() {
     cp "$build"/bin/*.exe "$build"/bin/*.dll "$checkout/$build/bin/"
     [ ! -d "$build/demo" ] || cp -a "$build/demo" "$checkout/$build/"
     local inspect64=build/win64/bin/instdll-inspect.exe
-    if [ "$prefix" = win64 ] && [ -f "$inspect64" ]; then
+    if [ "$prefix" = win32 ]; then
+        # Without it the Inno Setup check alone fails, saying why; the other checks still run.
+        scripts/inno-compiler.sh "$checkout/build/innosetup" ||
+            echo "x86-session: the guest gets no Inno Setup compiler (see above)" >&2
+    elif [ -f "$inspect64" ]; then
         mkdir -p "$checkout/${inspect64%/*}"
         cp "$inspect64" "$checkout/$inspect64"
     fi
-    # Without it the Inno Setup check alone fails, saying why; the other checks still run.
-    scripts/inno-compiler.sh "$checkout/build/innosetup" ||
-        echo "x86-session: the guest gets no Inno Setup compiler (see above)" >&2
     cp scripts/x86-guest-run.sh "$session/run/guest-run.sh"
     printf '%s\0' "$@" >"$session/run/command"
     echo "$prefix" >"$session/run/prefix"
