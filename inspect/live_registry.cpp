@@ -156,7 +156,7 @@ void CopyLiveRegistry(RegistryView view, RegistryImport& import) {
 
 std::optional<CounterChange> RaiseLiveCounter(const std::string& keyPath, std::uint32_t added) {
     // Raised without the lock, the counter could lose a running setup's decrement.
-    NamedMutexLock lock;
+    NamedMutexLock lock(LockScope::Machine);
     const SharedStateGuard guard(lock);
     if (!guard.held()) return std::nullopt;
     MachinePathRegistry machine(SystemRegistry(), LiveMachineIs64Bit());

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "log/log_file_check.h"
 #include "log/log_format.h"
+#include "registry/access_control.h"
 
 namespace instdll {
 namespace {
@@ -101,6 +103,36 @@ const char* ProcessView() {
 #endif
 }
 
+static_assert(kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
+              kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+
+// A link at the path is opened as itself and refused, never followed. A new log takes no
+// rights from its folder, which may be one that anyone can write: administrators, SYSTEM and the
+// user who made it may write it, everyone else only read it.
+HANDLE OpenLogFile(const wchar_t* path) {
+    SidBuffer administrators = SidBuffer::WellKnown(WinBuiltinAdministratorsSid);
+    SidBuffer system = SidBuffer::WellKnown(WinLocalSystemSid);
+    SidBuffer everyone = SidBuffer::WellKnown(WinWorldSid);
+    ProcessSids process;
+    AllowOnly newLog({{administrators.get(), FILE_ALL_ACCESS},
+                      {system.get(), FILE_ALL_ACCESS},
+                      {process.user.get(), FILE_ALL_ACCESS},
+                      {everyone.get(), FILE_GENERIC_READ}});
+    if (newLog.get() == nullptr) return INVALID_HANDLE_VALUE;
+    const HANDLE file =
+        CreateFileW(path, FILE_APPEND_DATA | FILE_READ_DATA,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, newLog.get(),
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = GetFileInformationByHandle(file, &info) != FALSE;
+    if (JudgeLogFile(read, info.dwFileAttributes, info.nNumberOfLinks) == LogFileVerdict::Usable) {
+        return file;
+    }
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 // Read access too, which the lock needs on Windows; without write access (only append) every
@@ -109,9 +141,7 @@ LogFile::LogFile(const char* exportName) noexcept : exportName_(exportName) {
     wchar_t path[kLongestLogPath];
     const DWORD length = GetEnvironmentVariableW(kLogVariable, path, kLongestLogPath);
     if (length == 0 || length >= kLongestLogPath) return;
-    handle_ = CreateFileW(path, FILE_APPEND_DATA | FILE_READ_DATA,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle_ = OpenLogFile(path);
 }
 
 LogFile::~LogFile() {

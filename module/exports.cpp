@@ -142,9 +142,9 @@ int __stdcall RegDBAddToTitles(const char* valueName, const char* title) {
     LogArguments(log, {{"valueName", valueName}, {"title", title}});
     LoggingRegistry& registry = Module().registry;
     RegistryLogScope scope(registry, log.get());
-    LockLogScope lockScope(Module().sharedState, log.get(), "looking up and storing without it");
+    LockLogScope lockScope(Module().userState, log.get(), "looking up and storing without it");
     const int result = AtExportBoundary(ERROR_NOT_ENOUGH_MEMORY, [&] {
-        return static_cast<int>(AddToTitles(registry, Module().sharedState, valueName, title));
+        return static_cast<int>(AddToTitles(registry, Module().userState, valueName, title));
     });
     if (registry.valuesWritten() == 0) {
         log.Record()
@@ -176,7 +176,7 @@ int __stdcall RemoveAllInCatExcept(const char* directory, const char* argumentsT
     LoggingRegistry& registry = Module().registry;
     RegistryLogScope scope(registry, log.get());
     LockLogScope lockScope(
-        Module().sharedState, log.get(),
+        Module().machineState, log.get(),
         "nothing pruned, every component stays in the catalogue for a later call");
     const int result = AtExportBoundary(
         1, [&] { return Module().components.RemoveAllInCatExcept(directory, argumentsToKeep); });

@@ -9,7 +9,7 @@ namespace instdll {
 ModuleState::ModuleState()
     : chooserMask(kChooserMask),
       registry(SystemRegistry()),
-      components(registry, SystemCodePage(), sharedState) {}
+      components(registry, SystemCodePage(), machineState) {}
 
 namespace {
 ModuleState state;

@@ -19,10 +19,13 @@ struct ModuleState {
 
     InstallerApp app;
     std::string chooserMask;
-    NamedMutexLock mutex;
-    // Every export that changes shared state takes the lock through it, so that a call's log
-    // says where it locked or why it could not.
-    LoggingLock sharedState{mutex};
+    NamedMutexLock machineMutex{LockScope::Machine};
+    NamedMutexLock userMutex{LockScope::User};
+    // Every export that changes shared state takes its lock through one of them, so that a
+    // call's log says where it locked or why it could not: pruning the machine's, a title store
+    // the user's.
+    LoggingLock machineState{machineMutex};
+    LoggingLock userState{userMutex};
     // Every registry call of the exports passes it, so that a call's log sees what it changes;
     // the catalogue's keys close through it, so it outlives them.
     LoggingRegistry registry;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 namespace instdll {
@@ -19,6 +20,10 @@ struct LockAttempt {
     std::unique_ptr<SharedStateHold> hold;
     // For the log: where the lock was held, or why it was not had.
     const char* account = "";
+    // The Win32 error behind a failure; 0 when there is none to tell.
+    std::uint32_t error = 0;
+    // Set when the last holder died holding the lock: what it may have left half done.
+    const char* abandoned = nullptr;
 };
 
 // Keeps the setups running on one machine out of each other's way while one of them reads,

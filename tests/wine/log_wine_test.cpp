@@ -2,6 +2,8 @@
 // from it puts the pruned keys back, that processes sharing one file write whole lines, and that a
 // log that cannot be written changes nothing.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <cstring>
 #include <fstream>
@@ -13,6 +15,7 @@
 
 #include "gtest/gtest.h"
 #include "log/export_log.h"
+#include "registry/access_control.h"
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
 #include "tests/common/title_list.h"
@@ -461,6 +464,92 @@ TEST_F(LogWineTest, LogThatCannotBeWrittenChangesNothing) {
     kept.close();
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(readOnly.c_str());
+}
+
+// The whole file as it stands.
+std::string FileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// A log with a second name is not written, whichever name the variable gives: whoever holds the
+// other name could read and edit what the restore later trusts. The call goes on unlogged.
+TEST_F(LogWineTest, ALogWithASecondNameIsNotWritten) {
+    SeedSuite();
+    { std::ofstream(logPath, std::ios::binary) << "kept\n"; }
+    const std::string second = TempPath("instdll-log-second-name.txt");
+    DeleteFileA(second.c_str());
+    ASSERT_TRUE(CreateHardLinkA(second.c_str(), logPath.c_str(), nullptr)) << GetLastError();
+    for (const std::string& name : {logPath, second}) {
+        SetEnvironmentVariableA(kVariable, name.c_str());
+        EXPECT_EQ(exports().CheckPrivileges(), exports().CheckPrivileges());
+        EXPECT_EQ(exports().InitV7Info(), 1);
+        EXPECT_EQ(FileText(logPath), "kept\n") << name;
+    }
+    ASSERT_TRUE(DeleteFileA(second.c_str()));
+    SetEnvironmentVariableA(kVariable, logPath.c_str());
+    exports().CheckPrivileges();
+    EXPECT_NE(FileText(logPath), "kept\n") << "a log of one name again was not written";
+}
+
+// A link at the log's path is opened as itself and refused, never followed to its target.
+TEST_F(LogWineTest, ALogPathThatIsALinkIsNotFollowed) {
+    const std::string target = TempPath("instdll-log-link-target.txt");
+    const std::string link = TempPath("instdll-log-link.txt");
+    { std::ofstream(target, std::ios::binary) << "kept\n"; }
+    DeleteFileA(link.c_str());
+    ASSERT_TRUE(CreateSymbolicLinkA(link.c_str(), target.c_str(), 0)) << GetLastError();
+    const bool reported = (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (reported) {
+        SetEnvironmentVariableA(kVariable, link.c_str());
+        exports().CheckPrivileges();
+        EXPECT_EQ(FileText(target), "kept\n");
+    }
+    DeleteFileA(link.c_str());
+    DeleteFileA(target.c_str());
+    if (!reported) GTEST_SKIP() << "Wine makes the link as a Unix one that it neither reports nor opens as a link";
+}
+
+// A new log takes none of its folder's rights: administrators, SYSTEM and the user who made it
+// may write it, everyone else only read it.
+TEST_F(LogWineTest, ANewLogMayBeWrittenOnlyByAdministratorsSystemAndItsMaker) {
+    exports().CheckPrivileges();
+    ASSERT_TRUE(FileExists(logPath));
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoA(logPath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_NE(dacl, nullptr);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    if ((control & SE_DACL_PROTECTED) == 0) {
+        LocalFree(descriptor);
+        GTEST_SKIP() << "Wine keeps no descriptor on this file system: it shows one made from "
+                        "the file's Unix mode";
+    }
+    SidBuffer administrators = SidBuffer::WellKnown(WinBuiltinAdministratorsSid);
+    SidBuffer system = SidBuffer::WellKnown(WinLocalSystemSid);
+    SidBuffer everyone = SidBuffer::WellKnown(WinWorldSid);
+    ProcessSids process;
+    const struct {
+        PSID sid;
+        DWORD rights;
+    } expected[] = {{administrators.get(), FILE_ALL_ACCESS},
+                    {system.get(), FILE_ALL_ACCESS},
+                    {process.user.get(), FILE_ALL_ACCESS},
+                    {everyone.get(), FILE_GENERIC_READ}};
+    ASSERT_EQ(dacl->AceCount, std::size(expected));
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_TRUE(EqualSid(const_cast<DWORD*>(&allowed->SidStart), expected[i].sid)) << i;
+        EXPECT_EQ(allowed->Mask, expected[i].rights) << i;
+    }
+    LocalFree(descriptor);
 }
 
 TEST_F(LogWineTest, UnsetOrEmptyVariableWritesNoFile) {

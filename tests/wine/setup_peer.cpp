@@ -3,7 +3,8 @@
 //   instdll_setup_peer START READY title NAME TITLE   RegDBAddToTitles(NAME, TITLE)
 //   instdll_setup_peer START READY prune DIR KEEP     InitV7Info() when started, then
 //                                                     RemoveAllInCatExcept(DIR, KEEP)
-//   instdll_setup_peer START READY hold               takes the library's lock and keeps it
+//   instdll_setup_peer START READY hold machine|user  takes the library's machine or user lock
+//                                                     and keeps it
 // START names the manual-reset event that releases the peers, READY the semaphore that each
 // releases once ready.
 #include <windows.h>
@@ -39,8 +40,8 @@ bool AwaitStart(const char* start) {
 }
 
 // Holds the lock until the test ends this process: a holder that dies holding it.
-int Hold(const char* ready) {
-    instdll::NamedMutexLock lock;
+int Hold(const char* ready, instdll::LockScope scope) {
+    instdll::NamedMutexLock lock(scope);
     const instdll::LockAttempt held = lock.Acquire();
     if (!held.hold || !SignalReady(ready)) return kNotReady;
     Sleep(INFINITE);
@@ -56,7 +57,12 @@ int Call(const InstDllExports& dll, const std::string& action, const char* first
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[3]) == "hold") return Hold(argv[2]);
+    if (argc == 5 && std::string(argv[3]) == "hold") {
+        const std::string scope = argv[4];
+        if (scope != "machine" && scope != "user") return kUsage;
+        return Hold(argv[2], scope == "machine" ? instdll::LockScope::Machine
+                                                : instdll::LockScope::User);
+    }
     if (argc != 6) return kUsage;
     const std::string action = argv[3];
     if (action != "title" && action != "prune") return kUsage;
