@@ -53,8 +53,8 @@ private:
     PACL Acl() { return reinterpret_cast<PACL>(acl_); }
 
     // The header and four ACEs of SIDs of the largest size.
-    alignas(DWORD) BYTE acl_[sizeof(ACL) + 4 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)] =
-        {};
+    alignas(DWORD)
+        BYTE acl_[sizeof(ACL) + 4 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)] = {};
     SECURITY_DESCRIPTOR descriptor_{};
     SECURITY_ATTRIBUTES attributes_{};
     bool valid_ = false;

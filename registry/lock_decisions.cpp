@@ -7,15 +7,19 @@ namespace instdll {
 LockPlace JudgeNamespace(bool found, bool opened, std::uint32_t error) {
     if (!found) return LockPlace::GlobalName;
     if (opened) return LockPlace::PrivateNamespace;
-    return error == kLockErrorCallNotImplemented ? LockPlace::GlobalName : LockPlace::Refused;
+    return static_cast<long>(error) == kErrorCallNotImplemented ? LockPlace::GlobalName
+                                                                : LockPlace::Refused;
 }
 
 NameAnswer AnswerOfCreate(bool gotHandle, std::uint32_t error) {
-    if (gotHandle) return error == kLockErrorAlreadyExists ? NameAnswer::Existing : NameAnswer::Created;
-    switch (error) {
-        case kLockErrorAccessDenied:
+    if (gotHandle) {
+        return static_cast<long>(error) == kErrorAlreadyExists ? NameAnswer::Existing
+                                                               : NameAnswer::Created;
+    }
+    switch (static_cast<long>(error)) {
+        case kErrorAccessDenied:
             return NameAnswer::Denied;
-        case kLockErrorInvalidHandle:
+        case kErrorInvalidHandle:
             return NameAnswer::OtherKind;
         default:
             return NameAnswer::Failed;

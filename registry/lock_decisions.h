@@ -2,16 +2,14 @@
 
 #include <cstdint>
 
+#include "registry/registry_access.h"
+
 namespace instdll {
 
 // What the Win32 calls of one try to take the lock answered, and what the lock makes of it. The
 // decisions are kept apart from the calls so that every answer can be tried without Windows.
 
-// The Win32 codes the decisions look at.
-inline constexpr std::uint32_t kLockErrorAccessDenied = 5;
-inline constexpr std::uint32_t kLockErrorInvalidHandle = 6;
-inline constexpr std::uint32_t kLockErrorAlreadyExists = 183;
-inline constexpr std::uint32_t kLockErrorCallNotImplemented = 120;
+// What a wait answers.
 inline constexpr std::uint32_t kLockWaitObject = 0x00000000;
 inline constexpr std::uint32_t kLockWaitAbandoned = 0x00000080;
 inline constexpr std::uint32_t kLockWaitTimeout = 0x00000102;

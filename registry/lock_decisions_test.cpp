@@ -17,10 +17,10 @@ TEST(LockDecisions, TheGlobalNameIsTheLocksHomeOnlyWhereThereIsNoPrivateNamespac
     const Case cases[] = {
         {false, false, 0, LockPlace::GlobalName},
         {true, true, 0, LockPlace::PrivateNamespace},
-        {true, false, kLockErrorCallNotImplemented, LockPlace::GlobalName},
+        {true, false, kErrorCallNotImplemented, LockPlace::GlobalName},
         // Not elevated, or the boundary refused: no name elsewhere would be shared.
-        {true, false, kLockErrorAccessDenied, LockPlace::Refused},
-        {true, false, kLockErrorAlreadyExists, LockPlace::Refused},
+        {true, false, kErrorAccessDenied, LockPlace::Refused},
+        {true, false, kErrorAlreadyExists, LockPlace::Refused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.found << c.opened << " error " << c.error);
@@ -37,17 +37,17 @@ TEST(LockDecisions, ASquattedOrUnopenableNameIsNeverUsed) {
     };
     const Case cases[] = {
         {true, 0, false, NameVerdict::Usable},
-        {true, kLockErrorAlreadyExists, true, NameVerdict::Usable},
+        {true, kErrorAlreadyExists, true, NameVerdict::Usable},
         // Another user made it first: they could hold it for ever.
-        {true, kLockErrorAlreadyExists, false, NameVerdict::Squatted},
+        {true, kErrorAlreadyExists, false, NameVerdict::Squatted},
         // An event, a semaphore, ... of that name.
-        {false, kLockErrorInvalidHandle, false, NameVerdict::Squatted},
-        {false, kLockErrorAccessDenied, false, NameVerdict::Refused},
+        {false, kErrorInvalidHandle, false, NameVerdict::Squatted},
+        {false, kErrorAccessDenied, false, NameVerdict::Refused},
         {false, 1450 /* no system resources */, false, NameVerdict::Unavailable},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.gotHandle << " error " << c.error << " trusted "
-                                        << c.ownerTrusted);
+        SCOPED_TRACE(testing::Message()
+                     << c.gotHandle << " error " << c.error << " trusted " << c.ownerTrusted);
         EXPECT_EQ(JudgeName(AnswerOfCreate(c.gotHandle, c.error), c.ownerTrusted), c.verdict);
     }
 }

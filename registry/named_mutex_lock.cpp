@@ -16,10 +16,10 @@ namespace instdll {
 namespace {
 
 static_assert(kSharedStateMutexRights == (SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL));
-static_assert(kLockErrorAccessDenied == ERROR_ACCESS_DENIED &&
-              kLockErrorInvalidHandle == ERROR_INVALID_HANDLE &&
-              kLockErrorAlreadyExists == ERROR_ALREADY_EXISTS &&
-              kLockErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+              kErrorInvalidHandle == ERROR_INVALID_HANDLE &&
+              kErrorAlreadyExists == ERROR_ALREADY_EXISTS &&
+              kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED);
 static_assert(kLockWaitObject == WAIT_OBJECT_0 && kLockWaitAbandoned == WAIT_ABANDONED &&
               kLockWaitTimeout == WAIT_TIMEOUT);
 
@@ -130,7 +130,8 @@ public:
         if (scope == LockScope::Machine) {
             std::uint32_t error = 0;
             const LockPlace place = namespace_.Open(error);
-            if (place == LockPlace::Refused) return LockAttempt{nullptr, WhyNotLocked(place), error};
+            if (place == LockPlace::Refused)
+                return LockAttempt{nullptr, WhyNotLocked(place), error};
             if (place == LockPlace::PrivateNamespace) {
                 place_ = kPrivatePlace;
                 return OpenNamed(scope, kSharedStatePrivateName);
@@ -201,7 +202,8 @@ LockAttempt NamedMutexLock::Acquire() {
         return {nullptr, WhyNotLocked(waited), error};
     }
     const char* place = hold->place();
-    return {std::move(hold), place, 0, waited == WaitVerdict::Abandoned ? HalfDone(scope_) : nullptr};
+    return {std::move(hold), place, 0,
+            waited == WaitVerdict::Abandoned ? HalfDone(scope_) : nullptr};
 }
 
 }  // namespace instdll

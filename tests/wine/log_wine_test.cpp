@@ -507,7 +507,9 @@ TEST_F(LogWineTest, ALogPathThatIsALinkIsNotFollowed) {
     }
     DeleteFileA(link.c_str());
     DeleteFileA(target.c_str());
-    if (!reported) GTEST_SKIP() << "Wine makes the link as a Unix one that it neither reports nor opens as a link";
+    if (!reported)
+        GTEST_SKIP()
+            << "Wine makes the link as a Unix one that it neither reports nor opens as a link";
 }
 
 // A new log takes none of its folder's rights: administrators, SYSTEM and the user who made it

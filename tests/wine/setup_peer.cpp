@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[3]) == "hold") {
         const std::string scope = argv[4];
         if (scope != "machine" && scope != "user") return kUsage;
-        return Hold(argv[2], scope == "machine" ? instdll::LockScope::Machine
-                                                : instdll::LockScope::User);
+        return Hold(argv[2],
+                    scope == "machine" ? instdll::LockScope::Machine : instdll::LockScope::User);
     }
     if (argc != 6) return kUsage;
     const std::string action = argv[3];

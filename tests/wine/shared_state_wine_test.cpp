@@ -384,7 +384,9 @@ TEST(SharedStateLockTest, OnlyTheAccountsThatWriteTheStateMayWaitOnItsLock) {
         std::vector<PSID> refused;
     };
     const Case cases[] = {
-        {LockScope::Machine, {administrators.get(), system.get()}, {everyone.get(), process.user.get()}},
+        {LockScope::Machine,
+         {administrators.get(), system.get()},
+         {everyone.get(), process.user.get()}},
         {LockScope::User, {process.user.get()}, {everyone.get(), administrators.get()}},
     };
     for (const Case& c : cases) {
@@ -398,8 +400,8 @@ TEST(SharedStateLockTest, OnlyTheAccountsThatWriteTheStateMayWaitOnItsLock) {
         ASSERT_TRUE(mutex) << GetLastError();
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION,
-                                  nullptr, nullptr, &dacl, nullptr, &descriptor),
+        ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &dacl, nullptr, &descriptor),
                   static_cast<DWORD>(ERROR_SUCCESS));
         for (PSID sid : c.granted) EXPECT_TRUE(Grants(dacl, sid));
         for (PSID sid : c.refused) EXPECT_FALSE(Grants(dacl, sid));
