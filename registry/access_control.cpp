@@ -2,6 +2,8 @@
 
 #include <aclapi.h>
 
+#include <cstddef>
+
 namespace instdll {
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <sddl.h>
 
-#include <optional>
-#include <string>
+#include <cstring>
+#include <new>
 #include <utility>
 
 #include "module/system_function.h"
@@ -94,17 +94,20 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// "S-1-5-...": the user lock's name ends in it.
-std::optional<std::string> UserSidText() {
-    ProcessSids process;
-    char* text = nullptr;
-    if (process.user.get() == nullptr || !ConvertSidToStringSidA(process.user.get(), &text)) {
-        return std::nullopt;
-    }
-    std::string owned(text);
-    LocalFree(text);
-    return owned;
+// Appends `text` to the name in `name`; false when it does not fit whole.
+bool AppendName(LockName& name, const char* text) {
+    const std::size_t used = std::strlen(name);
+    const std::size_t added = std::strlen(text);
+    if (used + added >= sizeof name) return false;
+    std::memcpy(name + used, text, added + 1);
+    return true;
 }
+
+// Why a try did not open the mutex, and the error behind it.
+struct Refusal {
+    const char* why = "";
+    std::uint32_t error = 0;
+};
 
 // What a holder that died may have left half done, for the log.
 const char* HalfDone(LockScope scope) {
@@ -124,22 +127,26 @@ public:
         if (mutex_ != nullptr) CloseHandle(mutex_);
     }
 
-    // Null when the mutex was opened as designed; else why it was not.
-    std::optional<LockAttempt> Open(LockScope scope) {
+    // False, and why in `refusal`, when the mutex could not be opened as designed.
+    bool Open(LockScope scope, Refusal& refusal) {
         place_ = scope == LockScope::Machine ? kGlobalNamespace : kUserPlace;
         if (scope == LockScope::Machine) {
-            std::uint32_t error = 0;
-            const LockPlace place = namespace_.Open(error);
-            if (place == LockPlace::Refused)
-                return LockAttempt{nullptr, WhyNotLocked(place), error};
+            const LockPlace place = namespace_.Open(refusal.error);
+            if (place == LockPlace::Refused) {
+                refusal.why = WhyNotLocked(place);
+                return false;
+            }
             if (place == LockPlace::PrivateNamespace) {
                 place_ = kPrivatePlace;
-                return OpenNamed(scope, kSharedStatePrivateName);
+                return OpenNamed(scope, kSharedStatePrivateName, refusal);
             }
         }
-        const std::optional<std::string> name = GlobalLockName(scope);
-        if (!name) return LockAttempt{nullptr, WhyNotLocked(NameVerdict::Unavailable)};
-        return OpenNamed(scope, *name);
+        LockName name;
+        if (!GlobalLockName(scope, name)) {
+            refusal.why = WhyNotLocked(NameVerdict::Unavailable);
+            return false;
+        }
+        return OpenNamed(scope, name, refusal);
     }
 
     WaitVerdict Wait(std::uint32_t& error) {
@@ -155,7 +162,7 @@ public:
 private:
     // A mutex someone else made is used only when its owner is one a setup may be: anyone else
     // who made it could hold it for ever, or not hold it while setups think it held.
-    std::optional<LockAttempt> OpenNamed(LockScope scope, const std::string& name) {
+    bool OpenNamed(LockScope scope, const char* name, Refusal& refusal) {
         SidBuffer admins = SidBuffer::WellKnown(WinBuiltinAdministratorsSid);
         SidBuffer system = SidBuffer::WellKnown(WinLocalSystemSid);
         ProcessSids process;
@@ -164,18 +171,19 @@ private:
                                              {system.get(), kSharedStateMutexRights}})
                                 : AllowOnly({{process.user.get(), kSharedStateMutexRights}});
         SetLastError(ERROR_SUCCESS);
-        mutex_ = CreateMutexA(holders.get(), FALSE, name.c_str());
+        mutex_ = CreateMutexA(holders.get(), FALSE, name);
         const DWORD created = GetLastError();
         NameAnswer answer = AnswerOfCreate(mutex_ != nullptr, created);
         if (answer == NameAnswer::Denied) {
-            mutex_ = OpenMutexA(kSharedStateMutexRights, FALSE, name.c_str());
+            mutex_ = OpenMutexA(kSharedStateMutexRights, FALSE, name);
             if (mutex_ != nullptr) answer = NameAnswer::Existing;
         }
         const bool trusted = answer == NameAnswer::Existing && OwnedByTrusted(mutex_);
         const NameVerdict verdict = JudgeName(answer, trusted);
-        if (verdict == NameVerdict::Usable) return std::nullopt;
-        return LockAttempt{nullptr, WhyNotLocked(verdict),
-                           verdict == NameVerdict::Unavailable ? created : 0};
+        if (verdict == NameVerdict::Usable) return true;
+        refusal.why = WhyNotLocked(verdict);
+        refusal.error = verdict == NameVerdict::Unavailable ? created : 0;
+        return false;
     }
 
     PrivateNamespace namespace_;
@@ -186,16 +194,26 @@ private:
 
 }  // namespace
 
-std::optional<std::string> GlobalLockName(LockScope scope) {
-    if (scope == LockScope::Machine) return std::string(kGlobalNamespace) + kSharedStateMutexName;
-    const std::optional<std::string> user = UserSidText();
-    if (!user) return std::nullopt;
-    return std::string(kGlobalNamespace) + kUserStateMutexName + *user;
+bool GlobalLockName(LockScope scope, LockName& name) {
+    name[0] = '\0';
+    if (!AppendName(name, kGlobalNamespace)) return false;
+    if (scope == LockScope::Machine) return AppendName(name, kSharedStateMutexName);
+    ProcessSids process;
+    char* sid = nullptr;
+    if (process.user.get() == nullptr || !ConvertSidToStringSidA(process.user.get(), &sid)) {
+        return false;
+    }
+    const bool whole = AppendName(name, kUserStateMutexName) && AppendName(name, sid);
+    LocalFree(sid);
+    return whole;
 }
 
+// Nothing here throws: the 32-bit DLL carries no unwind tables for this file.
 LockAttempt NamedMutexLock::Acquire() {
-    auto hold = std::make_unique<MutexHold>();
-    if (std::optional<LockAttempt> failed = hold->Open(scope_)) return std::move(*failed);
+    std::unique_ptr<MutexHold> hold(new (std::nothrow) MutexHold);
+    if (!hold) return {nullptr, WhyNotLocked(NameVerdict::Unavailable)};
+    Refusal refusal;
+    if (!hold->Open(scope_, refusal)) return {nullptr, refusal.why, refusal.error};
     std::uint32_t error = 0;
     const WaitVerdict waited = hold->Wait(error);
     if (waited == WaitVerdict::Busy || waited == WaitVerdict::Failed) {

@@ -1,8 +1,7 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "registry/shared_state_lock.h"
 
@@ -35,9 +34,13 @@ inline constexpr std::uint32_t kSharedStateMutexRights = 0x00100000L /* SYNCHRON
                                                          0x0001 /* MUTEX_MODIFY_STATE */ |
                                                          0x00020000L /* READ_CONTROL */;
 
-// The lock's name in `Global\`, where there is no private namespace; none when the user's SID
+// "Global\Zk.InstDLL.Titles." and the text of the longest SID, with room to spare.
+inline constexpr std::size_t kLockNameCapacity = 256;
+using LockName = char[kLockNameCapacity];
+
+// The lock's name in `Global\`, where there is no private namespace; false when the user's SID
 // cannot be read.
-std::optional<std::string> GlobalLockName(LockScope scope);
+bool GlobalLockName(LockScope scope, LockName& name);
 
 // The shared state lock as a named kernel mutex, opened for each hold and closed after it. A
 // holder that dies leaves the mutex abandoned, and the next waiter takes it over. Where the

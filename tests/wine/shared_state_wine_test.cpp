@@ -48,6 +48,12 @@ struct HandleCloser {
 };
 using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 
+// The lock's name in `Global\`; empty when it could not be made.
+std::string LockNameOf(LockScope scope) {
+    LockName name;
+    return GlobalLockName(scope, name) ? name : "";
+}
+
 // This process's calls log to a file of their own while it lives.
 class LogFileScope {
 public:
@@ -275,8 +281,8 @@ TEST_F(SharedStateWineTest, SetupsPruningOneDirectoryFromStaleCataloguesCountEac
 // and gives it back, so a peer after it is not held up either. A handle kept open here keeps the
 // mutex alive, as other setups' handles would: without one it would vanish with its holder.
 TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
-    const std::optional<std::string> name = GlobalLockName(LockScope::User);
-    ASSERT_TRUE(name);
+    const std::string name = LockNameOf(LockScope::User);
+    ASSERT_FALSE(name.empty());
     LoadedInstDll dll;
     std::string missing;
     ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
@@ -289,7 +295,7 @@ TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
             Peers holder;
             ASSERT_TRUE(holder.Start({"hold", "user"}));
             ASSERT_TRUE(holder.AllReady());
-            kept.reset(OpenMutexA(SYNCHRONIZE, FALSE, name->c_str()));
+            kept.reset(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
             ASSERT_TRUE(kept) << GetLastError();
             ASSERT_TRUE(TerminateProcess(holder.process(0), 1));
             ASSERT_EQ(WaitForSingleObject(holder.process(0), kReadyMs), WAIT_OBJECT_0);
@@ -394,9 +400,7 @@ TEST(SharedStateLockTest, OnlyTheAccountsThatWriteTheStateMayWaitOnItsLock) {
         NamedMutexLock lock(c.scope);
         const LockAttempt attempt = lock.Acquire();
         ASSERT_TRUE(attempt.hold) << attempt.account;
-        const std::optional<std::string> name = GlobalLockName(c.scope);
-        ASSERT_TRUE(name);
-        const OwnedHandle mutex(OpenMutexA(READ_CONTROL, FALSE, name->c_str()));
+        const OwnedHandle mutex(OpenMutexA(READ_CONTROL, FALSE, LockNameOf(c.scope).c_str()));
         ASSERT_TRUE(mutex) << GetLastError();
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -415,7 +419,7 @@ TEST(SharedStateLockTest, AMutexAnAdministratorMadeThatGrantsOnlyWaitingIsStillT
     SidBuffer administrators = SidBuffer::WellKnown(WinBuiltinAdministratorsSid);
     AllowOnly narrow({{administrators.get(), SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL}});
     const OwnedHandle existing(
-        CreateMutexA(narrow.get(), FALSE, GlobalLockName(LockScope::Machine)->c_str()));
+        CreateMutexA(narrow.get(), FALSE, LockNameOf(LockScope::Machine).c_str()));
     ASSERT_TRUE(existing);
     {
         NamedMutexLock lock(LockScope::Machine);
@@ -509,7 +513,7 @@ TEST_F(SharedStateWineTest, ASquattedMachineLockNeitherSplitsNorDelaysSetups) {
         ASSERT_EQ(dll.exports().InitV7Info(), 1);
         const LogFileScope log;
         {
-            const Squatter squatter(c.kind, *GlobalLockName(LockScope::Machine));
+            const Squatter squatter(c.kind, LockNameOf(LockScope::Machine));
             ASSERT_TRUE(squatter.made());
             const DWORD before = GetTickCount();
             EXPECT_EQ(dll.exports().RemoveAllInCatExcept("C:\\Squat\\", ""), 1);
@@ -531,7 +535,7 @@ TEST_F(SharedStateWineTest, AnotherUsersMutexOfTheUserLocksNameDoesNotDelayATitl
     std::string missing;
     ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
     const LogFileScope log;
-    const Squatter squatter(Squatter::ForeignMutex, *GlobalLockName(LockScope::User));
+    const Squatter squatter(Squatter::ForeignMutex, LockNameOf(LockScope::User));
     ASSERT_TRUE(squatter.made());
     const DWORD before = GetTickCount();
     EXPECT_EQ(dll.exports().RegDBAddToTitles("v", "Accounts"), 0);
