@@ -1,6 +1,7 @@
 #include "inspect/run_log.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <memory>
@@ -236,22 +237,31 @@ public:
     }
 
     std::variant<RestorePlan, LogRefusal> Finish() {
-        for (auto& [pid, pending] : pending_) {
-            if (!pending) continue;
-            if (std::optional<LogRefusal> refusal = Take(pid, *pending)) return *refusal;
+        // Each record is let go once taken, so that a log of many processes is not held twice.
+        for (auto pending = pending_.begin(); pending != pending_.end();
+             pending = pending_.erase(pending)) {
+            if (!pending->second) continue;
+            if (std::optional<LogRefusal> refusal = Take(pending->first, *pending->second)) {
+                return *refusal;
+            }
+            // No line follows: a call still open ends here, unlogged to its end.
+            if (const auto open = calls_.find(pending->first); open != calls_.end()) {
+                EndCall(open->second, false);
+                calls_.erase(open);
+            }
         }
-        for (auto& [pid, open] : calls_) EndCall(open, false);
-        calls_.clear();
         std::stable_sort(gaps_.begin(), gaps_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (const auto& [line, what] : gaps_) {
-            plan_.gaps.push_back("line " + std::to_string(line) + ": " + what);
-        }
+        plan_.gaps.reserve(gaps_.size());
+        for (auto& [line, gap] : gaps_) plan_.gaps.push_back(std::move(gap));
+        gaps_.clear();
         return std::move(plan_);
     }
 
 private:
-    void Gap(std::size_t line, const std::string& what) { gaps_.emplace_back(line, what); }
+    void Gap(std::size_t line, const std::string& what) {
+        gaps_.emplace_back(line, "line " + std::to_string(line) + ": " + what);
+    }
 
     bool Selected(std::uint32_t pid, const std::string& time) const {
         return (!filter_.pid || *filter_.pid == pid) &&
@@ -533,21 +543,19 @@ std::variant<RestorePlan, LogRefusal> ReadRunLog(std::istream& in, const Restore
                                                  const CodePageConverter& converter,
                                                  const AnsiCodePage& codePage) {
     LogReader reader(filter, converter, codePage);
-    std::string line;
+    // One byte more than the longest line the log writes, so that a longer one stops the read.
+    std::array<char, LogRecord::kLineCapacity + 1> line{};
     std::size_t number = 0;
     for (;;) {
-        line.clear();
-        int c = 0;
-        while ((c = in.get()) != std::char_traits<char>::eof() && c != '\n') {
-            if (line.size() == LogRecord::kLineCapacity)
-                return LogRefusal{number + 1, kLineExpected};
-            line += static_cast<char>(c);
-        }
-        if (c == std::char_traits<char>::eof() && line.empty()) break;
+        in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+        const auto read = static_cast<std::size_t>(in.gcount());
+        if (read == 0 && in.eof()) break;
+        if (in.fail() && !in.eof()) return LogRefusal{number + 1, kLineExpected};
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (std::optional<LogRefusal> refusal = reader.Line(number, line)) return *refusal;
-        if (c == std::char_traits<char>::eof()) break;
+        std::string_view text(line.data(), in.eof() ? read : read - 1);
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        if (std::optional<LogRefusal> refusal = reader.Line(number, text)) return *refusal;
+        if (in.eof()) break;
     }
     if (number == 0) return LogRefusal{1, kLineExpected};
     return reader.Finish();

@@ -40,8 +40,9 @@ public:
         err_ << kMessagePrefix << message << "\n" << kUsage;
         return kBadInput;
     }
-    int Error(const std::string& message) const {
+    int Error(const std::string& message, const std::vector<std::string>& details = {}) const {
         err_ << kMessagePrefix << message << "\n";
+        for (const std::string& detail : details) err_ << "  " << detail << "\n";
         return kBadInput;
     }
     // What went wrong with a file, and the system's reason when it gave one.
@@ -222,10 +223,9 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     }
     const RestorePlan& plan = std::get<RestorePlan>(read);
     if (plan.calls.empty()) {
-        std::string message = "nothing to restore: no selected " + std::string(kLogPruneExport) +
-                              " call in " + log + " deleted a key that can be put back";
-        for (const std::string& gap : plan.gaps) message += "\n  " + gap;
-        return failure.Error(message);
+        return failure.Error("nothing to restore: no selected " + std::string(kLogPruneExport) +
+                                 " call in " + log + " deleted a key that can be put back",
+                             plan.gaps);
     }
     if (const std::optional<int> status =
             WriteFile(*options.out, RegFileBytes(plan.keys), failure)) {
