@@ -16,11 +16,13 @@ A fenced block is one of:
       <!-- check: output of COMMAND -->     what COMMAND prints, whole.
 A block that is none of these fails the check.
 
---mode host runs what needs no Windows: sh blocks (up to a document's first Windows block) and
-excerpts of files. --mode windows runs, inside a Wine session (scripts/wine-session.sh), the bat
-and cmd blocks in Wine's cmd and the sh blocks after them, each document in a prefix holding the
-demo's registry afresh, with the demo setup as D:\\setup.exe and instdll-inspect.exe on the path,
-and the excerpts of the demo's log. Timestamps and process ids are normalised.
+--mode host runs what needs no Windows, each document in a folder of its own: sh blocks (up to a
+document's first Windows block) and excerpts of files. --mode windows runs, inside a Wine session
+(scripts/wine-session.sh), the bat and cmd blocks in Wine's cmd and the sh blocks after them, and
+the excerpts of the demo's log. It reads the documents as support would, one after the other in
+one folder that holds the demo's log as instdll.log, on a prefix holding the demo's registry (in
+both registry views, as the 32-bit and the 64-bit DLL see it) with the demo setup as
+D:\\setup.exe and instdll-inspect.exe on the path. Timestamps and process ids are normalised.
 """
 import argparse
 import os
@@ -186,12 +188,11 @@ class Runner:
         self.work = None
         self.demo_log = None
 
-    def new_document(self, document):
-        self.work = os.path.join(self.scratch, document.replace("/", "_"))
+    def new_folder(self, name):
+        self.work = os.path.join(self.scratch, name.replace("/", "_"))
         os.mkdir(self.work)
         # Documents name the samples as the source tree does.
         os.symlink(os.path.join(self.root, "examples"), os.path.join(self.work, "examples"))
-        self.registry_fresh = False
 
     def run_host(self, block, command):
         done = subprocess.run(["bash", "-c", command.text], cwd=self.work, env=self.env,
@@ -226,30 +227,29 @@ class Runner:
         self.env["WINEPATH"] = windows_path(self.arguments.windows_bin)
         # `reg` and `cmd` speak the session's language; the documents show them in English.
         self.windows_env = dict(self.env, LC_ALL="C.UTF-8")
-        self.new_document("demo-log")
         self.fresh_registry()
+        self.new_folder("documents")
         log = os.path.join(self.work, "instdll.log")
-        done = self.wine("D:\\setup.exe", "/S", env=dict(self.env, INSTDLL_LOG=windows_path(log)))
+        done = self.wine("D:\\setup.exe", env=dict(self.env, INSTDLL_LOG=windows_path(log)))
         if done.returncode != 0 or not os.path.exists(log):
             raise Failure(f"the demo setup wrote no log: {done.stdout.decode(errors='replace')}")
         with open(log, encoding="utf-8", errors="replace") as text:
             self.demo_log = text.read().replace("\r", "").split("\n")
+        self.fresh_registry()
 
     def fresh_registry(self):
-        """The demo's registry as the sample holds it, and no log from an earlier document."""
+        """The demo's registry as the sample holds it, in both views."""
         script = ('. "$1/examples/family-registry.sh" && remove_family_registry && '
-                  '"$WINE" regedit /S "$(windows_path "$1/examples/sample-registry.reg")" && '
-                  '"$WINE" cmd /c "if exist %TEMP%\\instdll.log del %TEMP%\\instdll.log"')
+                  "remove_family_registry 'HKLM\\SOFTWARE\\WOW6432Node' && "
+                  'sample=$(windows_path "$1/examples/sample-registry.reg") && '
+                  '"$WINE" reg import "$sample" /reg:64 && "$WINE" reg import "$sample" /reg:32')
         done = subprocess.run(["bash", "-c", script, "fresh", self.root], env=self.env,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if done.returncode != 0:
             raise Failure("the demo's registry could not be set up: "
                           + done.stdout.decode(errors="replace"))
-        self.registry_fresh = True
 
     def run_windows(self, block, commands):
-        if not self.registry_fresh:
-            self.fresh_registry()
         script = ["@echo off", f'cd /d "{windows_path(self.work)}"']
         for command in commands:
             script += [command.text, f"echo {END_OF_COMMAND}%errorlevel%"]
@@ -300,11 +300,13 @@ class Runner:
         return True
 
     def run(self, names):
-        if self.arguments.mode == "windows":
+        windows = self.arguments.mode == "windows"
+        if windows:
             self.prepare_wine()
         failures, counts = [], {True: 0, False: 0, "illustrative": 0}
         for document in names:
-            self.new_document(document)
+            if not windows:
+                self.new_folder(document)
             windows_seen = False
             for block in blocks_of(self.root, document):
                 try:
