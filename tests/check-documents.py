@@ -114,7 +114,8 @@ def commands_of(block):
 
 
 def normalised(line):
-    line = line.rstrip()
+    # A byte order mark prints as nothing.
+    line = line.rstrip().lstrip("\ufeff")
     line = re.sub(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}", "<time>", line)
     line = re.sub(r"\[\d+\]", "[<pid>]", line)
     return re.sub(r"\bprocess \d+", "process <pid>", line)
@@ -150,19 +151,21 @@ def matches(expected, actual, anchored=True):
     return True
 
 
-def compare(block, what, expected, actual, anchored=True, strip=normalised):
+def compare(block, what, expected, actual, anchored=True, strip=normalised, show=True):
     expected = [strip(line) for line in expected]
     actual = [strip(line) for line in actual]
-    while actual and not actual[-1]:
-        actual.pop()
+    for lines in (expected, actual):
+        while lines and not lines[-1]:
+            lines.pop()
     if not anchored:
         expected = [line for line in expected if line]
         actual = [line for line in actual if line]
     if matches(expected, actual, anchored):
         return
+    shown = "\n".join("    " + line for line in actual) if show else "    (not shown)"
     if not anchored:
-        raise Failure(f"{block.where()}: the block's lines are not, in this order, lines of {what}")
-    shown = "\n".join("    " + line for line in actual)
+        raise Failure(f"{block.where()}: the block's lines are not, in this order, lines of "
+                      f"{what}:\n{shown}")
     raise Failure(f"{block.where()}: {what} printed otherwise than the document shows:\n{shown}")
 
 
@@ -204,7 +207,7 @@ class Runner:
     def check_file_excerpt(self, block, path):
         with open(os.path.join(self.root, path), encoding="utf-8") as text:
             lines = text.read().split("\n")
-        compare(block, path, block.lines, lines, anchored=False, strip=str.strip)
+        compare(block, path, block.lines, lines, anchored=False, strip=str.strip, show=False)
 
     def check_output_of(self, block, command):
         self.run_host(block, Command(command, block.lines))
@@ -225,8 +228,11 @@ class Runner:
             os.remove(device)
         os.symlink(drive, device)
         self.env["WINEPATH"] = windows_path(self.arguments.windows_bin)
-        # `reg` and `cmd` speak the session's language; the documents show them in English.
-        self.windows_env = dict(self.env, LC_ALL="C.UTF-8")
+        # The session's code page, the customers', but `reg` and `cmd` speak English, as the
+        # documents show them (Wine takes its language from LC_MESSAGES).
+        self.windows_env = dict(self.env, LANG=self.env.get("LC_ALL", "C.UTF-8"),
+                                LC_MESSAGES="en_US.UTF-8")
+        self.windows_env.pop("LC_ALL", None)
         self.fresh_registry()
         self.new_folder("documents")
         log = os.path.join(self.work, "instdll.log")
