@@ -340,7 +340,7 @@ private:
     void EndKey(OpenCall& open, const Record& record) {
         std::unique_ptr<KeyBlock> key = std::move(open.key);
         const std::u16string& text = record.text;
-        const std::string name = "[" + Shown(key->collector.key().path) + "]";
+        const std::string name = '[' + Shown(key->collector.key().path) + ']';
         if (!key->whole) return;
         if (!StartsWith(text, kLogDeletedWith)) {
             if (!StartsWith(text, std::string(kLogDelete) + kLogFailed)) {
@@ -383,7 +383,7 @@ private:
 
     void EndCall(OpenCall& open, bool returned) {
         if (open.key) {
-            Gap(open.key->line, "[" + Shown(open.key->collector.key().path) +
+            Gap(open.key->line, '[' + Shown(open.key->collector.key().path) +
                                     "]: the log does not say whether it was deleted: not put "
                                     "back");
             open.key.reset();

@@ -155,7 +155,7 @@ int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
 // "[HKEY_LOCAL_MACHINE\...\Components] by N": raised on the machine with --live, else left to
 // the reader, since a .reg file can only set a value that another setup may have changed since.
 void ReportCounter(const CounterRaise& raise, bool live, std::ostream& out) {
-    const std::string key = "[" + ShownUtf8(raise.keyPath) + "]";
+    const std::string key = '[' + ShownUtf8(raise.keyPath) + ']';
     const std::string by = std::to_string(raise.by);
     out << "Component counter " << key << ": ";
 #ifdef _WIN32
