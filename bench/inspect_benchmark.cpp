@@ -4,13 +4,18 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "inspect/code_page_converter.h"
 #include "inspect/questions.h"
 #include "inspect/reg_file_reader.h"
+#include "inspect/registry_import.h"
+#include "registry/memory_registry.h"
+#include "registry/registry_view.h"
 #include "text/host_code_page.h"
 
 namespace {
