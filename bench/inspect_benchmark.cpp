@@ -1,14 +1,19 @@
 // instdll-inspect on a generated export of the size real ones have: 200 MB of UTF-16LE, mostly
 // other vendors' keys, with 5,000 family components in the uninstall list and the product key.
 // Loads it from disk and builds the catalogue; reports the throughput and the peak memory.
+// --export_mb=N generates N MB instead, with the components in the same proportion.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #include "inspect/code_page_converter.h"
 #include "inspect/questions.h"
@@ -23,8 +28,10 @@ namespace {
 using namespace instdll;
 using namespace instdll::inspect;
 
-constexpr std::size_t kExportBytes = std::size_t{200} << 20;
-constexpr int kComponents = 5000;
+constexpr std::size_t kMegabyte = 1'000'000;
+constexpr std::size_t kDefaultExportMegabytes = 200;
+constexpr std::size_t kMaxExportMegabytes = 100'000;
+constexpr std::size_t kComponentsPerMegabyte = 25;
 constexpr unsigned kCodePage = 1251;
 
 // Writes UTF-8 text out as UTF-16LE, in chunks, so the generator itself stays small.
@@ -80,16 +87,21 @@ std::string OtherKey(std::size_t i) {
     return key + "00\r\n\r\n";
 }
 
-std::string GenerateExport() {
-    const std::string path = "/tmp/instdll-inspect-benchmark.reg";
+// Named after the process, so that runs side by side do not write one file.
+std::string ExportPath() {
+    return std::filesystem::temp_directory_path() /
+           ("instdll-inspect-benchmark-" + std::to_string(getpid()) + ".reg");
+}
+
+std::string GenerateExport(std::size_t bytes, std::size_t components) {
+    const std::string path = ExportPath();
     Utf16File file(path);
     file.Write("Windows Registry Editor Version 5.00\r\n\r\n");
     std::size_t other = 0;
-    for (int i = 0; i < kComponents; ++i) {
-        file.Write(FamilyComponent(i));
+    for (std::size_t i = 0; i < components; ++i) {
+        file.Write(FamilyComponent(static_cast<int>(i)));
         // The family's keys spread through the file, as in a real export.
-        for (std::size_t target = kExportBytes * static_cast<std::size_t>(i + 1) / kComponents;
-             file.size() < target;) {
+        for (std::size_t target = bytes * (i + 1) / components; file.size() < target;) {
             file.Write(OtherKey(other++));
         }
     }
@@ -99,13 +111,16 @@ std::string GenerateExport() {
 double PeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return static_cast<double>(usage.ru_maxrss) * 1024.0 / kMegabyte;
 }
 
 void LoadAndCatalogue(benchmark::State& state) {
-    const std::string path = GenerateExport();
+    const auto megabytes = static_cast<std::size_t>(state.range(0));
+    const std::size_t components = megabytes * kComponentsPerMegabyte;
+    const std::string path = GenerateExport(megabytes * kMegabyte, components);
     const auto converter = MakeCodePageConverter(kCodePage);
     const HostCodePage codePage(kCodePage);
+    const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         MemoryRegistry registry;
         RegistryImport import(registry, *converter, codePage);
@@ -113,15 +128,45 @@ void LoadAndCatalogue(benchmark::State& state) {
         if (ReadRegFile(in, *converter, import)) state.SkipWithError("the export did not read");
         const CatalogueAnswer answer =
             AskCatalogue(registry, RegistryView::For(32, import.sawWow6432Node()), codePage);
-        if (answer.entries.size() != kComponents) state.SkipWithError("components missing");
+        if (answer.entries.size() != components) state.SkipWithError("components missing");
     }
-    state.SetBytesProcessed(state.iterations() *
-                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    const double megabytesRead = static_cast<double>(state.iterations()) *
+                                 static_cast<double>(std::filesystem::file_size(path)) / kMegabyte;
+    state.counters["MB/s"] = megabytesRead / seconds.count();
     state.counters["peak_MB"] = PeakMegabytes();
-    std::remove(path.c_str());
+    std::filesystem::remove(path);
 }
-BENCHMARK(LoadAndCatalogue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// "--export_mb=N", N from 1 to kMaxExportMegabytes.
+bool ParseExportMegabytes(std::string_view argument, std::size_t& megabytes) {
+    constexpr std::string_view kFlag = "--export_mb=";
+    if (!argument.starts_with(kFlag)) return false;
+    const std::string_view number = argument.substr(kFlag.size());
+    const char* end = number.data() + number.size();
+    const auto [parsed, error] = std::from_chars(number.data(), end, megabytes);
+    return error == std::errc() && parsed == end && megabytes > 0 &&
+           megabytes <= kMaxExportMegabytes;
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::size_t megabytes = kDefaultExportMegabytes;
+    for (int i = 1; i < argc; ++i) {
+        if (!ParseExportMegabytes(argv[i], megabytes)) {
+            std::fprintf(stderr, "inspect_benchmark: %s is not --export_mb=N, N from 1 to %zu\n",
+                         argv[i], kMaxExportMegabytes);
+            return 1;
+        }
+    }
+    benchmark::RegisterBenchmark("LoadAndCatalogue", LoadAndCatalogue)
+        ->Arg(static_cast<std::int64_t>(megabytes))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
