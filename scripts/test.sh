@@ -40,11 +40,13 @@ scripts/build.sh win64
 start_machine win64
 echo "32-bit stage: started in the background; its output follows the host's tests"
 
-scripts/build.sh host
+scripts/build.sh host bench
 scripts/fuzz.sh "${INSTDLL_FUZZ_SECONDS:-60}"
 # Each preset checks what it builds; the 64-bit programs run under Wine in a session of their own.
 failed=()
 ctest --test-dir build/host --output-on-failure -j 2 || failed+=(host)
+# Each benchmark briefly, so that one that stops running fails here; scripts/bench.sh measures.
+ctest --test-dir build/bench --output-on-failure || failed+=(bench)
 ctest --test-dir build/win32 --output-on-failure -j 2 || failed+=(win32)
 scripts/wine-session.sh ctest --test-dir build/win64 --output-on-failure -j 2 || failed+=(win64)
 
