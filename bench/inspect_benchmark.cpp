@@ -3,18 +3,15 @@
 // Loads it from disk and builds the catalogue; reports the throughput and the peak memory.
 // --export_mb=N generates N MB instead, with the components in the same proportion.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
 
+#include "bench/generated_file.h"
 #include "inspect/code_page_converter.h"
 #include "inspect/questions.h"
 #include "inspect/reg_file_reader.h"
@@ -27,10 +24,9 @@ namespace {
 
 using namespace instdll;
 using namespace instdll::inspect;
+using namespace instdll::bench;
 
-constexpr std::size_t kMegabyte = 1'000'000;
 constexpr std::size_t kDefaultExportMegabytes = 200;
-constexpr std::size_t kMaxExportMegabytes = 100'000;
 constexpr std::size_t kComponentsPerMegabyte = 25;
 constexpr unsigned kCodePage = 1251;
 
@@ -87,14 +83,8 @@ std::string OtherKey(std::size_t i) {
     return key + "00\r\n\r\n";
 }
 
-// Named after the process, so that runs side by side do not write one file.
-std::string ExportPath() {
-    return std::filesystem::temp_directory_path() /
-           ("instdll-inspect-benchmark-" + std::to_string(getpid()) + ".reg");
-}
-
 std::string GenerateExport(std::size_t bytes, std::size_t components) {
-    const std::string path = ExportPath();
+    const std::string path = GeneratedFilePath("instdll-inspect-benchmark", ".reg");
     Utf16File file(path);
     file.Write("Windows Registry Editor Version 5.00\r\n\r\n");
     std::size_t other = 0;
@@ -106,12 +96,6 @@ std::string GenerateExport(std::size_t bytes, std::size_t components) {
         }
     }
     return path;
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) * 1024.0 / kMegabyte;
 }
 
 void LoadAndCatalogue(benchmark::State& state) {
@@ -138,26 +122,15 @@ void LoadAndCatalogue(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 
-// "--export_mb=N", N from 1 to kMaxExportMegabytes.
-bool ParseExportMegabytes(std::string_view argument, std::size_t& megabytes) {
-    constexpr std::string_view kFlag = "--export_mb=";
-    if (!argument.starts_with(kFlag)) return false;
-    const std::string_view number = argument.substr(kFlag.size());
-    const char* end = number.data() + number.size();
-    const auto [parsed, error] = std::from_chars(number.data(), end, megabytes);
-    return error == std::errc() && parsed == end && megabytes > 0 &&
-           megabytes <= kMaxExportMegabytes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::size_t megabytes = kDefaultExportMegabytes;
     for (int i = 1; i < argc; ++i) {
-        if (!ParseExportMegabytes(argv[i], megabytes)) {
+        if (!ParseMegabytes(argv[i], "--export_mb=", megabytes)) {
             std::fprintf(stderr, "inspect_benchmark: %s is not --export_mb=N, N from 1 to %zu\n",
-                         argv[i], kMaxExportMegabytes);
+                         argv[i], kMaxMegabytes);
             return 1;
         }
     }
