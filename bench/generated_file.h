@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -23,6 +24,19 @@ inline bool ParseMegabytes(std::string_view argument, std::string_view flag,
     const char* end = number.data() + number.size();
     const auto [parsed, error] = std::from_chars(number.data(), end, megabytes);
     return error == std::errc() && parsed == end && megabytes > 0 && megabytes <= kMaxMegabytes;
+}
+
+// The arguments left after Google Benchmark's own: "<flag>N" at most. Says why when they are not.
+inline bool MegabytesFromArguments(int argc, char** argv, std::string_view flag,
+                                   std::size_t& megabytes) {
+    for (int i = 1; i < argc; ++i) {
+        if (!ParseMegabytes(argv[i], flag, megabytes)) {
+            std::fprintf(stderr, "%s: %s is not %sN, N from 1 to %zu\n", argv[0], argv[i],
+                         std::string(flag).c_str(), kMaxMegabytes);
+            return false;
+        }
+    }
+    return true;
 }
 
 // Named after the process, so that runs side by side do not write one file.

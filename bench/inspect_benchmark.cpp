@@ -127,13 +127,7 @@ void LoadAndCatalogue(benchmark::State& state) {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::size_t megabytes = kDefaultExportMegabytes;
-    for (int i = 1; i < argc; ++i) {
-        if (!ParseMegabytes(argv[i], "--export_mb=", megabytes)) {
-            std::fprintf(stderr, "inspect_benchmark: %s is not --export_mb=N, N from 1 to %zu\n",
-                         argv[i], kMaxMegabytes);
-            return 1;
-        }
-    }
+    if (!MegabytesFromArguments(argc, argv, "--export_mb=", megabytes)) return 1;
     benchmark::RegisterBenchmark("LoadAndCatalogue", LoadAndCatalogue)
         ->Arg(static_cast<std::int64_t>(megabytes))
         ->Unit(benchmark::kMillisecond)

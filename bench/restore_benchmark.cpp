@@ -144,13 +144,7 @@ constexpr Restoring kRestorings[] = {{"OrdinaryCalls", OrdinaryCalls},
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::size_t megabytes = kDefaultLogMegabytes;
-    for (int i = 1; i < argc; ++i) {
-        if (!ParseMegabytes(argv[i], "--log_mb=", megabytes)) {
-            std::fprintf(stderr, "restore_benchmark: %s is not --log_mb=N, N from 1 to %zu\n",
-                         argv[i], kMaxMegabytes);
-            return 1;
-        }
-    }
+    if (!MegabytesFromArguments(argc, argv, "--log_mb=", megabytes)) return 1;
     for (const Restoring& restoring : kRestorings) {
         benchmark::RegisterBenchmark(restoring.name, restoring.run)
             ->Arg(static_cast<std::int64_t>(megabytes))
