@@ -10,7 +10,7 @@
 #include <string>
 
 #include "inspect/questions.h"
-#include "inspect/reg_file_reader.h"
+#include "regfile/reg_file_reader.h"
 #include "text/host_code_page.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/questions.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/memory_registry.h"
 #include "text/host_code_page.h"
 

@@ -1,7 +1,7 @@
 #include "inspect/backup_file.h"
 
-#include "inspect/reg_file_writer.h"
 #include "inspect/registry_import.h"
+#include "regfile/reg_file_writer.h"
 
 namespace instdll::inspect {
 namespace {

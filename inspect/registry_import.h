@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "inspect/code_page_converter.h"
-#include "inspect/reg_file_sink.h"
+#include "regfile/reg_file_sink.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
 #include "registry/root_names.h"

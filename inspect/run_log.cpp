@@ -6,11 +6,11 @@
 #include <memory>
 #include <utility>
 
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/unicode_text.h"
 #include "log/call_log.h"
 #include "log/log_format.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_paths.h"
 
 namespace instdll::inspect {

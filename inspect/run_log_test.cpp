@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "inspect/reg_file_reader.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_reader.h"
 
 namespace instdll::inspect {
 namespace {

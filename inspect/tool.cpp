@@ -9,11 +9,11 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/report.h"
 #include "inspect/run_log.h"
 #include "inspect/unicode_text.h"
 #include "log/log_format.h"
+#include "regfile/reg_file_reader.h"
 #include "text/host_code_page.h"
 
 #ifdef _WIN32

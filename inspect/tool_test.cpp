@@ -12,10 +12,10 @@
 #include <sstream>
 
 #include "inspect/backup_file.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/shown_text.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_paths.h"
 #include "tests/common/registry_listing.h"
 #include "text/host_code_page.h"

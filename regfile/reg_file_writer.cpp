@@ -1,4 +1,4 @@
-#include "inspect/reg_file_writer.h"
+#include "regfile/reg_file_writer.h"
 
 #include <cstdio>
 #include <optional>
@@ -6,7 +6,7 @@
 
 #include "registry/registry_access.h"
 
-namespace instdll::inspect {
+namespace instdll {
 namespace {
 
 constexpr std::size_t kBytesPerLine = 25;
@@ -92,4 +92,4 @@ std::string RegFileBytes(const std::vector<RegFileKey>& keys) {
     return bytes;
 }
 
-}  // namespace instdll::inspect
+}  // namespace instdll

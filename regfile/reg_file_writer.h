@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace instdll::inspect {
+namespace instdll {
 
 // A value as a version 5.00 file holds it: the data of the text types in UTF-16LE.
 struct RegFileValue {
@@ -26,4 +26,4 @@ std::string RegFileBytes(const std::vector<RegFileKey>& keys);
 // The UTF-16LE bytes of `text`.
 void AppendUtf16Le(std::vector<std::uint8_t>& bytes, std::u16string_view text);
 
-}  // namespace instdll::inspect
+}  // namespace instdll

@@ -1,15 +1,15 @@
-#include "inspect/reg_file_reader.h"
+#include "regfile/reg_file_reader.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-#include "inspect/reg_file_writer.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_writer.h"
 #include "registry/registry_access.h"
 
-namespace instdll::inspect {
+namespace instdll {
 namespace {
 
 constexpr char16_t kVersion5Header[] = u"Windows Registry Editor Version 5.00";
@@ -26,7 +26,7 @@ struct LineFailure {
 // The file's physical lines, decoded to UTF-16, without their line ends.
 class PhysicalLines {
 public:
-    PhysicalLines(std::istream& in, const CodePageConverter& converter)
+    PhysicalLines(std::istream& in, const inspect::CodePageConverter& converter)
         : in_(in), converter_(converter), buffer_(kChunkSize) {
         DetectEncoding();
     }
@@ -123,7 +123,7 @@ private:
         if (ascii) return true;
         const std::string bytes(line.begin(), line.end());
         std::optional<std::u16string> text;
-        if (encoding_ == FileEncoding::Utf8 || !ansiOnly_) text = Utf8ToUtf16(bytes);
+        if (encoding_ == FileEncoding::Utf8 || !ansiOnly_) text = inspect::Utf8ToUtf16(bytes);
         if (!text && encoding_ == FileEncoding::Bytes) text = converter_.ToUnicode(bytes);
         if (!text) return false;
         line = std::move(*text);
@@ -131,7 +131,7 @@ private:
     }
 
     std::istream& in_;
-    const CodePageConverter& converter_;
+    const inspect::CodePageConverter& converter_;
     std::vector<std::uint8_t> buffer_;
     std::size_t at_ = 0;
     std::size_t end_ = 0;
@@ -310,7 +310,7 @@ std::optional<std::string> RegLineParser::HexData(std::uint32_t type, std::u16st
     return std::nullopt;
 }
 
-std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& converter,
+std::optional<ReadError> ReadRegFile(std::istream& in, const inspect::CodePageConverter& converter,
                                      RegFileSink& import) {
     PhysicalLines lines(in, converter);
     RegLineParser parser(import, TextEncoding::Utf16);
@@ -347,4 +347,4 @@ std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& 
     return std::nullopt;
 }
 
-}  // namespace instdll::inspect
+}  // namespace instdll
