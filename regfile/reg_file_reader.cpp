@@ -200,10 +200,21 @@ std::optional<TextEncoding> HeaderHexText(std::u16string_view line) {
     return std::nullopt;
 }
 
-// A value line ending in a backslash goes on in the next line, whose leading blanks drop.
+// A value line whose hex data ends in a backslash goes on in the next line, whose leading
+// blanks drop. A string ending in a backslash, a path's "C:\\", ends its line.
 bool Continues(std::u16string_view line) {
     const std::u16string_view text = Trimmed(line);
-    return !text.empty() && text.back() == u'\\' && text.front() != u';' && text.front() != u'[';
+    if (text.empty() || text.back() != u'\\') return false;
+    std::size_t at = 1;
+    if (text.front() == u'"') {
+        std::u16string name;
+        at = 0;
+        if (Quoted(text, at, name, "")) return false;
+    } else if (text.front() != u'@') {
+        return false;
+    }
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    return at < text.size() && text[at] == u'=' && StartsWith(Trimmed(text.substr(at + 1)), u"hex");
 }
 
 }  // namespace
