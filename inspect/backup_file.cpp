@@ -1,7 +1,6 @@
 #include "inspect/backup_file.h"
 
 #include "inspect/registry_import.h"
-#include "regfile/reg_file_writer.h"
 
 namespace instdll::inspect {
 namespace {
@@ -32,7 +31,8 @@ RegFileKey FileKey(const std::string& path, const std::vector<ValueSnapshot>& va
 
 }  // namespace
 
-std::string BackupRegFile(const PruneAnswer& answer, const CodePageConverter& converter) {
+std::variant<std::string, Unwritable> BackupRegFile(const PruneAnswer& answer,
+                                                    const CodePageConverter& converter) {
     std::vector<RegFileKey> keys;
     for (const KeyDeletion& deletion : answer.deletions) {
         if (deletion.result == 0)

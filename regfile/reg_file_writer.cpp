@@ -1,5 +1,6 @@
 #include "regfile/reg_file_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -12,6 +13,54 @@ namespace {
 constexpr std::size_t kBytesPerLine = 25;
 
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+bool IsControl(char16_t c) { return c < 0x20 || c == 0x7F; }
+
+std::string ControlName(char16_t c) {
+    char name[32];
+    std::snprintf(name, sizeof name, "a control character (U+%04X)", static_cast<unsigned>(c));
+    return name;
+}
+
+// Importers read a key line up to a "]" and open what lies between as a path of key names:
+// a control character ends or breaks the line, "]" may end it early, a leading "-" deletes
+// the key, and an empty name or a blank at either end is not read back as it was written.
+std::optional<std::string> PathTrouble(std::u16string_view path) {
+    for (char16_t c : path) {
+        if (IsControl(c)) return ControlName(c);
+        if (c == u']') return "a \"]\", which an importer may take for the end of the key line";
+    }
+    if (path.empty() || path.front() == u' ' || path.front() == u'-') {
+        return "a space or \"-\" at the start, which an importer reads as no key or a deletion";
+    }
+    if (path.back() == u' ') return "a space at the end, which an importer may drop";
+    if (path.find(u"\\\\") != std::u16string_view::npos || path.back() == u'\\') {
+        return "an empty key name (a backslash doubled or at the end)";
+    }
+    return std::nullopt;
+}
+
+// A quoted name keeps anything but what ends its line.
+std::optional<std::string> NameTrouble(std::u16string_view name) {
+    for (char16_t c : name) {
+        if (IsControl(c)) return ControlName(c);
+    }
+    return std::nullopt;
+}
+
+std::optional<Unwritable> FirstUnwritable(const std::vector<RegFileKey>& keys) {
+    for (const RegFileKey& key : keys) {
+        if (std::optional<std::string> reason = PathTrouble(key.path)) {
+            return Unwritable{key.path, std::nullopt, "its path holds " + *reason};
+        }
+        for (const RegFileValue& value : key.values) {
+            if (std::optional<std::string> reason = NameTrouble(value.name)) {
+                return Unwritable{key.path, value.name, "its name holds " + *reason};
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 std::u16string Escaped(std::u16string_view text) {
     std::u16string escaped = u"\"";
@@ -46,9 +95,7 @@ std::optional<std::u16string> PlainString(const RegFileValue& value) {
     }
     if (text.back() != u'\0') return std::nullopt;
     text.pop_back();
-    for (char16_t c : text) {
-        if (c < 0x20 || c == 0x7F) return std::nullopt;
-    }
+    if (std::any_of(text.begin(), text.end(), IsControl)) return std::nullopt;
     return text;
 }
 
@@ -77,7 +124,8 @@ void AppendUtf16Le(std::vector<std::uint8_t>& bytes, std::u16string_view text) {
     }
 }
 
-std::string RegFileBytes(const std::vector<RegFileKey>& keys) {
+std::variant<std::string, Unwritable> RegFileBytes(const std::vector<RegFileKey>& keys) {
+    if (std::optional<Unwritable> unwritable = FirstUnwritable(keys)) return *unwritable;
     std::u16string file = u"Windows Registry Editor Version 5.00\r\n\r\n";
     for (const RegFileKey& key : keys) {
         file += u"[" + key.path + u"]\r\n";
