@@ -28,7 +28,7 @@ constexpr char16_t kSoftware[] = u"SOFTWARE\\";
 constexpr char16_t kWow64Node[] = u"WOW6432Node\\";
 
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-std::string Shown(std::u16string_view text) { return ShownUtf8(text); }
+std::string Shown(std::u16string_view text) { return PrintableUtf8(text); }
 
 bool StartsWith(std::u16string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.substr(0, prefix.size()) == Ascii(prefix);
