@@ -141,10 +141,6 @@ std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
-bool IsTextType(std::uint32_t type) {
-    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
-
 // The library's own test, on the name as the code page holds it; a name it cannot hold is left
 // out all the same.
 bool RegistryImport::IsFamilyName(std::u16string_view name) const {

@@ -48,6 +48,18 @@ std::optional<std::string> NameTrouble(std::u16string_view name) {
     return std::nullopt;
 }
 
+// Wine's regedit ends text data with a zero character where it has none, and reads before
+// data that has no character at all: such data would not come back as it was.
+std::optional<std::string> DataTrouble(const RegFileValue& value) {
+    const std::vector<std::uint8_t>& data = value.data;
+    const bool ends = data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 1] == 0 &&
+                      data[data.size() - 2] == 0;
+    if (IsTextType(value.type) && !ends) {
+        return "text data that does not end in a zero character, which an importer changes";
+    }
+    return std::nullopt;
+}
+
 std::optional<Unwritable> FirstUnwritable(const std::vector<RegFileKey>& keys) {
     for (const RegFileKey& key : keys) {
         if (std::optional<std::string> reason = PathTrouble(key.path)) {
@@ -56,6 +68,9 @@ std::optional<Unwritable> FirstUnwritable(const std::vector<RegFileKey>& keys) {
         for (const RegFileValue& value : key.values) {
             if (std::optional<std::string> reason = NameTrouble(value.name)) {
                 return Unwritable{key.path, value.name, "its name holds " + *reason};
+            }
+            if (std::optional<std::string> reason = DataTrouble(value)) {
+                return Unwritable{key.path, value.name, "it holds " + *reason};
             }
         }
     }
@@ -116,6 +131,10 @@ std::u16string ValueLine(const RegFileValue& value) {
 }
 
 }  // namespace
+
+bool IsTextType(std::uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
 
 void AppendUtf16Le(std::vector<std::uint8_t>& bytes, std::u16string_view text) {
     for (char16_t unit : text) {

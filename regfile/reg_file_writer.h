@@ -38,6 +38,9 @@ struct Unwritable {
 // which `reg import` and `regedit /s` read in any code page.
 std::variant<std::string, Unwritable> RegFileBytes(const std::vector<RegFileKey>& keys);
 
+// REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: the types whose data is text.
+bool IsTextType(std::uint32_t type);
+
 // The UTF-16LE bytes of `text`.
 void AppendUtf16Le(std::vector<std::uint8_t>& bytes, std::u16string_view text);
 

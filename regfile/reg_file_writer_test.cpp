@@ -86,6 +86,12 @@ TEST(RegFileWriter, RefusesWhatAnImporterWouldReadOtherwise) {
          {kZk, {{std::u16string(u"a\0b", 3), kRegSz, plain.data}}},
          std::u16string(u"a\0b", 3),
          "U+0000"},
+        {"odd text", {kZk, {{u"odd", kRegSz, {0x41, 0}}}}, u"odd", "zero character"},
+        {"text without its zero",
+         {kZk, {{u"t", kRegExpandSz, testing::Utf16Data(u"abc")}}},
+         u"t",
+         "zero character"},
+        {"empty text", {kZk, {{u"e", kRegMultiSz, {}}}}, u"e", "zero character"},
         {"delete in a name", {kZk, {{u"a\x7F", kRegSz, plain.data}}}, u"a\x7F", "U+007F"},
     };
     for (const auto& c : cases) {
