@@ -1,0 +1,43 @@
+// A run log of any bytes, in each supported code page, read for a restore: whatever .reg file
+// the restore writes reads back as exactly the keys and values it was written from, so that no
+// name or data in a log can make an importer set something else.
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <variant>
+
+#include "inspect/run_log.h"
+#include "regfile/reg_file_keys.h"
+#include "regfile/reg_file_reader.h"
+
+namespace {
+
+using namespace instdll;
+using namespace instdll::inspect;
+
+constexpr unsigned kCodePages[] = {1251, 1252, 932};
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const auto converter = MakeCodePageConverter(kCodePages[data[0] % 3]);
+    std::istringstream log(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const auto read = ReadRunLog(log, RestoreFilter{}, *converter);
+    const auto* plan = std::get_if<RestorePlan>(&read);
+    if (plan == nullptr) return 0;
+    const auto file = RegFileBytes(plan->keys);
+    const auto* bytes = std::get_if<std::string>(&file);
+    if (bytes == nullptr) return 0;
+    RegFileKeys readBack;
+    std::istringstream in(*bytes);
+    Require(!ReadRegFile(in, *converter, readBack));
+    Require(!readBack.deletes());
+    Require(readBack.keys() == plan->keys);
+    return 0;
+}
