@@ -10,6 +10,7 @@
 #include "inspect/run_log.h"
 #include "regfile/reg_file_keys.h"
 #include "regfile/reg_file_reader.h"
+#include "text/host_code_page.h"
 
 namespace {
 
@@ -26,9 +27,11 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const auto converter = MakeCodePageConverter(kCodePages[data[0] % 3]);
+    const unsigned codePage = kCodePages[data[0] % 3];
+    const auto converter = MakeCodePageConverter(codePage);
+    const HostCodePage ansi(codePage);
     std::istringstream log(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-    const auto read = ReadRunLog(log, RestoreFilter{}, *converter);
+    const auto read = ReadRunLog(log, RestoreFilter{}, *converter, ansi);
     const auto* plan = std::get_if<RestorePlan>(&read);
     if (plan == nullptr) return 0;
     const auto file = RegFileBytes(plan->keys);
