@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "fuzz/text_input.h"
 #include "inspect/backup_file.h"
 #include "inspect/questions.h"
 #include "inspect/registry_import.h"
@@ -19,11 +20,8 @@ namespace {
 using namespace instdll;
 using namespace instdll::inspect;
 
-constexpr unsigned kCodePages[] = {1251, 1252, 932};
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzzing::kCodePages;
+using fuzzing::Require;
 
 std::size_t LineCount(const std::string& bytes) {
     std::size_t lines = 1;

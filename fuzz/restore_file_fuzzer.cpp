@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "fuzz/text_input.h"
 #include "inspect/run_log.h"
 #include "regfile/reg_file_keys.h"
 #include "regfile/reg_file_reader.h"
@@ -17,11 +18,8 @@ namespace {
 using namespace instdll;
 using namespace instdll::inspect;
 
-constexpr unsigned kCodePages[] = {1251, 1252, 932};
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzzing::kCodePages;
+using fuzzing::Require;
 
 }  // namespace
 
