@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "catalog/family_prefix.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/unicode_text.h"
 #include "log/call_log.h"
 #include "log/log_format.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_access.h"
 #include "registry/registry_paths.h"
 
@@ -32,7 +32,7 @@ constexpr char16_t kSoftware[] = u"SOFTWARE\\";
 constexpr char16_t kWow64Node[] = u"WOW6432Node\\";
 
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-std::string Shown(std::u16string_view text) { return ShownUtf8(text); }
+std::string Shown(std::u16string_view text) { return PrintableUtf8(text); }
 
 bool StartsWith(std::u16string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.substr(0, prefix.size()) == Ascii(prefix);

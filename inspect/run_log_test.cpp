@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "inspect/reg_file_reader.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_access.h"
 #include "text/host_code_page.h"
 
@@ -463,26 +463,6 @@ TEST(RunLog, KeyInViewMovesOnlyMachineSoftwareOfA32BitProcessOn64BitWindows) {
          u"HKEY_CURRENT_USER\\Software\\Zk"},
     };
     for (const auto& c : cases) EXPECT_EQ(KeyInView(c.path, c.view), c.expected);
-}
-
-// The file that the restore writes reads back as what it holds, with a string whose control
-// character would break its line written as hex(1).
-TEST(RegFileWriter, WritesVersion5InUtf16WithCrLf) {
-    RegFileValue text{u"Имя", 1, {}};
-    AppendUtf16Le(text.data, std::u16string(u"a\nb\0", 4));
-    const std::string bytes = RegFileBytes({{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk", {text}}});
-    ASSERT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE"
-                                              "W\0",
-                                              4));
-    std::u16string file;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        file += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                      static_cast<std::uint8_t>(bytes[i + 1]) << 8);
-    }
-    EXPECT_EQ(file,
-              u"Windows Registry Editor Version 5.00\r\n\r\n"
-              u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk]\r\n"
-              u"\"Имя\"=hex(1):61,00,0a,00,62,00,00,00\r\n\r\n");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
 #include "tests/common/title_list.h"
+#include "tests/wine/child_process.h"
 #include "tests/wine/live_chooser.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
@@ -243,34 +244,6 @@ TEST_F(LogWineTest, StampRecordsEachStep) {
         }));
 }
 
-// Runs `command` to its end with its output in `output`; its exit code.
-DWORD RunToEnd(std::string command, std::string* output = nullptr) {
-    const std::string outputPath = TempPath("instdll-log-output.txt");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = file;
-    PROCESS_INFORMATION process{};
-    DWORD code = 0xFFFFFFFF;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 120000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(file);
-    std::ifstream in(outputPath, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    DeleteFileA(outputPath.c_str());
-    if (output != nullptr) *output = text;
-    return code;
-}
-
 // The tool beside this program, asked to restore from the log into `regFile`, on the
 // process's own code page where the tool knows it.
 std::string RestoreCommand(const std::string& logPath, const std::string& regFile) {
@@ -282,16 +255,6 @@ std::string RestoreCommand(const std::string& logPath, const std::string& regFil
     const bool known = codePage == 1251 || codePage == 1252 || codePage == 932;
     return "\"" + tool + "\" --code-page " + std::to_string(known ? codePage : 1252) +
            " --restore \"" + logPath + "\" --out \"" + regFile + "\"";
-}
-
-// Imports `regFile` as a double-click on it would: with the regedit of the Windows directory,
-// which on 64-bit Windows is the 64-bit one, also for this 32-bit program; the file names each
-// key where the machine stores it.
-DWORD ImportWithRegedit(const std::string& regFile) {
-    char windows[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
-    EXPECT_TRUE(length > 0 && length < sizeof windows);
-    return RunToEnd("\"" + std::string(windows) + "\\regedit.exe\" /s \"" + regFile + "\"");
 }
 
 // What the pruning touches: the family's machine keys (the counter among them) and the
