@@ -2,8 +2,12 @@
 # Inside a Wine session: instdll-selftest passes every check it runs, prints its summary and
 # writes its JUnit file, leaves the prefix's registry and C:\ as it found them (twice), refuses
 # on a prefix holding the family's keys and, told to take a backup, puts those keys back.
-# Usage: selftest-test.sh INSTDLL_SELFTEST_EXE
+# Usage: selftest-test.sh [--once] INSTDLL_SELFTEST_EXE
+#   --once: one run and the refusal only, for the emulated 32-bit stage, where each Wine process
+#   costs seconds.
 set -euo pipefail
+once=
+[ "$1" != --once ] || { once=1; shift; }
 selftest=$(realpath "$1")
 here=$(cd "$(dirname "$0")/../.." && pwd)
 . "$here/examples/family-registry.sh"
@@ -74,9 +78,11 @@ grep -q '<property name="code page" value="1251"/>' "$work/first.xml" || fail "J
 after=$(listing)
 [ "$before" = "$after" ] || fail "the run changed the prefix:"$'\n'"$(diff <(echo "$before") <(echo "$after") | head -40)"
 
-run second
-[ "$(verdicts second)" = "$expected_verdicts" ] || fail "the second run differs"
-[ "$before" = "$(listing)" ] || fail "the second run changed the prefix"
+if [ -z "$once" ]; then
+    run second
+    [ "$(verdicts second)" = "$expected_verdicts" ] || fail "the second run differs"
+    [ "$before" = "$(listing)" ] || fail "the second run changed the prefix"
+fi
 
 # A prefix with the family installed: refused, untouched.
 "$WINE" regedit /S "$(windows_path "$here/examples/sample-registry.reg")"
@@ -87,6 +93,12 @@ grep -q '^refused: the product family' "$work/refused.txt" || fail "no refusal"
 grep -q 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk$' "$work/refused.txt" || fail "the refusal names no key"
 [ ! -e "$work/refused.xml" ] || fail "a refused run wrote a JUnit file"
 [ "$installed" = "$(listing)" ] || fail "the refused run changed the prefix"
+
+if [ -n "$once" ]; then
+    remove_family_registry
+    echo "selftest-test: passed, left the prefix as found, refused on the family's keys"
+    exit 0
+fi
 
 # Backed up, taken away, put back.
 run backed-up --take-backup "$(windows_path "$work/backup.reg")"
