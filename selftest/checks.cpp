@@ -116,7 +116,7 @@ constexpr std::uint32_t kCounterBefore = 5;
 
 std::string LogDirectory(const Context& context) { return context.workDir + "\\Product\\"; }
 
-void SeedTwoComponents(const Context& context, Verdict& verdict) {
+bool SeedTwoComponents(const Context& context, Verdict& verdict) {
     using namespace instdll::testing;
     RegistryAccess& registry = SystemRegistry();
     const std::string dir = LogDirectory(context);
@@ -127,7 +127,25 @@ void SeedTwoComponents(const Context& context, Verdict& verdict) {
         SeedProductComponent(registry, std::string(kPruned) + " Net", "Zk", dir + "zk.exe") &&
         SeedCounter(registry, kRegDword, NumberBytes(kCounterBefore));
     verdict.Note(seeded, "two components seeded under HKEY_LOCAL_MACHINE");
+    return seeded;
 }
+
+// The two components seeded, and the DLL loaded afresh with its catalogue built from them; the
+// family's keys go with the scene.
+class CatalogueScene {
+public:
+    CatalogueScene(const Context& context, Verdict& verdict)
+        : seeded_(SeedTwoComponents(context, verdict)), dll_(context, verdict) {
+        if (dll_.usable()) verdict.Expect("InitV7Info", dll_->InitV7Info(), 1);
+    }
+    bool usable() const { return seeded_ && dll_.usable(); }
+    const InstDllExports& dll() const { return *dll_.operator->(); }
+
+private:
+    FamilyKeysRemoved removed_;
+    bool seeded_;
+    FreshDll dll_;
+};
 
 std::string Find(const InstDllExports& dll, const std::string& directory, int* result) {
     char buffer[300];
@@ -138,16 +156,13 @@ std::string Find(const InstDllExports& dll, const std::string& directory, int* r
 
 Outcome CatalogueFindsTheLog(const Context& context) {
     Verdict verdict;
-    FamilyKeysRemoved removed;
-    SeedTwoComponents(context, verdict);
-    FreshDll dll(context, verdict);
-    if (!dll.usable()) return verdict.Take();
-    verdict.Expect("InitV7Info", dll->InitV7Info(), 1);
+    const CatalogueScene scene(context, verdict);
+    if (!scene.usable()) return verdict.Take();
     int result = 0;
-    std::string found = Find(*dll.operator->(), LogDirectory(context), &result);
+    std::string found = Find(scene.dll(), LogDirectory(context), &result);
     verdict.Expect("FindISUInCatalog", result, 1);
     verdict.Expect("found", found, std::string(kLogFile));
-    found = Find(*dll.operator->(), context.workDir + "\\Elsewhere\\", &result);
+    found = Find(scene.dll(), context.workDir + "\\Elsewhere\\", &result);
     verdict.Expect("FindISUInCatalog of another directory", result, 0);
     return verdict.Take();
 }
@@ -155,13 +170,11 @@ Outcome CatalogueFindsTheLog(const Context& context) {
 Outcome PruningLowersTheCounter(const Context& context) {
     using namespace instdll::testing;
     Verdict verdict;
-    FamilyKeysRemoved removed;
-    SeedTwoComponents(context, verdict);
-    FreshDll dll(context, verdict);
-    if (!dll.usable()) return verdict.Take();
-    verdict.Expect("InitV7Info", dll->InitV7Info(), 1);
+    const CatalogueScene scene(context, verdict);
+    if (!scene.usable()) return verdict.Take();
     verdict.Expect("RemoveAllInCatExcept",
-                   dll->RemoveAllInCatExcept(LogDirectory(context).c_str(), kKeptArguments), 1);
+                   scene.dll().RemoveAllInCatExcept(LogDirectory(context).c_str(), kKeptArguments),
+                   1);
     RegistryAccess& registry = SystemRegistry();
     verdict.Expect("kept component's entries present",
                    KeyExists(registry, UninstallEntryPath(kKept)) &&
@@ -322,7 +335,9 @@ std::string Overlay(const std::string& bytes, const PeHeaders& headers) {
     const std::uint64_t end =
         headers.certificateTable.size != 0 ? headers.certificateTable.offset : bytes.size();
     if (headers.sectionsEnd > end || end > bytes.size()) return "";
-    return bytes.substr(headers.sectionsEnd, end - headers.sectionsEnd);
+    // Both fit the string's size type: they are within the file read into it.
+    return bytes.substr(static_cast<std::size_t>(headers.sectionsEnd),
+                        static_cast<std::size_t>(end - headers.sectionsEnd));
 }
 
 Outcome StampingLeavesAWellFormedUnsignedFile(const Context& context) {

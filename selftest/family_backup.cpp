@@ -48,7 +48,7 @@ void ReadTree(const FamilyKey& key, std::vector<inspect::RegFileKey>& out) {
                           &dataSize) != ERROR_SUCCESS)
             break;
         read.values.push_back({U16(name.substr(0, nameSize)), type,
-                               std::vector<std::uint8_t>(data.begin(), data.begin() + dataSize)});
+                               std::vector<std::uint8_t>(data.data(), data.data() + dataSize)});
     }
     out.push_back(std::move(read));
     std::vector<std::wstring> subkeys;

@@ -61,7 +61,8 @@ bool WriteCarriedTarget(const std::string& path) {
     const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (bytes == nullptr) return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(bytes), SizeofResource(nullptr, found));
+    file.write(static_cast<const char*>(bytes),
+               static_cast<std::streamsize>(SizeofResource(nullptr, found)));
     file.close();
     return !file.fail();
 }

@@ -48,14 +48,16 @@ TEST_P(SelfTestCheck, Passes) {
     EXPECT_TRUE(outcome.passed) << outcome.saw;
 }
 
-INSTANTIATE_TEST_SUITE_P(Checks, SelfTestCheck, ::testing::ValuesIn(Checks()),
-                         [](const ::testing::TestParamInfo<Check>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name) {
-                                 if (c == '-') c = '_';
-                             }
-                             return name;
-                         });
+// GoogleTest names a case by letters, digits and underscores only.
+std::string CaseName(const ::testing::TestParamInfo<Check>& check) {
+    std::string name = check.param.name;
+    for (char& c : name) {
+        if (c == '-') c = '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, SelfTestCheck, ::testing::ValuesIn(Checks()), CaseName);
 
 }  // namespace
 }  // namespace instdll::selftest
