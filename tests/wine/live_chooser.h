@@ -51,8 +51,9 @@ private:
 
 // Runs `call`, which shows the chooser, on this thread while `drive` works it from a second
 // thread. Whatever `drive` leaves open is closed afterwards, so a failing check cannot hang
-// the run. Returns `call`'s result.
+// the run. Returns `call`'s result; `problem` names what kept the driving from its end, or is
+// empty.
 int RunWithChooser(const std::function<int()>& call,
-                   const std::function<void(LiveChooser&)>& drive);
+                   const std::function<void(LiveChooser&)>& drive, std::string& problem);
 
 }  // namespace instdll::testing

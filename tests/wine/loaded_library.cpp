@@ -12,7 +12,7 @@ bool Resolve(HMODULE module, const char* name, Function* target, std::string* mi
 
 }  // namespace
 
-LoadedInstDll::LoadedInstDll() : module_(LoadLibraryA("InstDLL.dll")) {}
+LoadedInstDll::LoadedInstDll(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
 
 LoadedInstDll::~LoadedInstDll() {
     if (module_ != nullptr) FreeLibrary(module_);

@@ -22,10 +22,11 @@ struct InstDllExports {
     decltype(&::WriteUserParams) WriteUserParams = nullptr;
 };
 
-// InstDLL.dll loaded with LoadLibraryA for as long as the object lives.
+// InstDLL.dll loaded with LoadLibraryA for as long as the object lives: by name, found beside
+// the program as a setup finds it, or from `path`.
 class LoadedInstDll {
 public:
-    LoadedInstDll();
+    explicit LoadedInstDll(const std::string& path = "InstDLL.dll");
     LoadedInstDll(const LoadedInstDll&) = delete;
     LoadedInstDll& operator=(const LoadedInstDll&) = delete;
     ~LoadedInstDll();

@@ -186,9 +186,11 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
     RemoveDirectoryA(proposed.c_str());
     char path[260] = {};
     std::strcpy(path, proposed.c_str());
+    std::string problem;
     EXPECT_EQ(RunWithChooser([&] { return exports().SelectCatalogEng(path); },
-                             [](LiveChooser& chooser) { chooser.Close(); }),
+                             [](LiveChooser& chooser) { chooser.Close(); }, problem),
               0);
+    EXPECT_EQ(problem, "");
 
     const std::vector<std::string> records = Records(logPath);
     const std::string titles = "[HKEY_CURRENT_USER\\" + std::string(kTitlesPath) + "]";
