@@ -21,19 +21,24 @@ Function SystemFunction(const char* module, const char* name) {
 }
 
 using FindFirstStreamCall = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
+using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
 
 // The system's alternate data stream search: it arrived with Windows Server 2003 and Vista, and
 // the 32-bit DLL still loads on XP. Null where it is absent.
 FindFirstStreamCall SystemFindFirstStream();
+FindNextStreamCall SystemFindNextStream();
 
 // The file calls whose failures the stamping tests inject: a failing read or write, a full disk,
 // a refused stream search, a refused delete.
 struct FileCalls {
     std::function<BOOL(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*)> readFile = ::ReadFile;
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
-    // Empty where the system has no stream search.
+    // The stream search: empty where the system has none. Replaceable whole, so that tests can
+    // hand the copy streams where the file system keeps none.
     std::function<HANDLE(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD)> findFirstStream =
         SystemFindFirstStream();
+    std::function<BOOL(HANDLE, void*)> findNextStream = SystemFindNextStream();
+    std::function<BOOL(HANDLE)> findClose = ::FindClose;
     std::function<BOOL(const char*)> deleteFile = ::DeleteFileA;
 };
 
