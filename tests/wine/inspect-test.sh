@@ -37,7 +37,7 @@ after=$(family_registry)
 results=$(tr -d '\r' <"$work/setup-results.txt")
 
 setup_did_as_answered "$results" "$after" || fail "the setup did otherwise"
-planned=$(planned_deletions "${answers[--prune]}")
+planned=$(planned_deletions "${answers[--prune]}" || true)
 # Two empty lists agree: a plan that parses to nothing proves nothing.
 [ -n "$planned" ] || fail "nothing to prune: ${answers[--prune]}"
 [ "$planned" = "$(keys_gone "$before" "$after")" ] ||

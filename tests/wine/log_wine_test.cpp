@@ -484,8 +484,8 @@ TEST_F(LogWineTest, LogThatCannotBeWrittenChangesNothing) {
     DeleteFileA(readOnly.c_str());
 }
 
-// The files in the folders where a log without a path could land: the current one, the
-// temporary one and the library's.
+// The files, with their sizes, in the folders where a log without a path could land: the current
+// one, the temporary one and the library's. A log there from an earlier call grows.
 std::set<std::string> FilesWhereALogCouldGo(HMODULE library) {
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof current, current);
@@ -501,7 +501,8 @@ std::set<std::string> FilesWhereALogCouldGo(HMODULE library) {
         const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) continue;
         do {
-            files.insert(folder + "\\" + found.cFileName);
+            files.insert(folder + "\\" + found.cFileName + " " +
+                         std::to_string(found.nFileSizeLow));
         } while (FindNextFileA(search, &found));
         FindClose(search);
     }
