@@ -73,7 +73,7 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
     // XP: its files keep no streams through a stamp.
-    if (!calls.findFirstStream || !calls.findNextStream) return true;
+    if (!calls.findFirstStream || calls.findNextStream == nullptr) return true;
     WIN32_FIND_STREAM_DATA stream{};
     StreamSearch search(calls, source, stream);
     if (!search.is_open()) return MeansNoStreams(GetLastError());

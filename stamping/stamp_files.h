@@ -22,6 +22,7 @@ Function SystemFunction(const char* module, const char* name) {
 
 using FindFirstStreamCall = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
 using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
+using FindCloseCall = BOOL(WINAPI*)(HANDLE);
 
 // The system's alternate data stream search: it arrived with Windows Server 2003 and Vista, and
 // the 32-bit DLL still loads on XP. Null where it is absent.
@@ -34,11 +35,12 @@ struct FileCalls {
     std::function<BOOL(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*)> readFile = ::ReadFile;
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
     // The stream search: empty where the system has none. Replaceable whole, so that tests can
-    // hand the copy streams where the file system keeps none.
+    // hand the copy streams where the file system keeps none. The search handle carries what a
+    // replacement needs to go on: plain pointers keep the shipped DLL lean.
     std::function<HANDLE(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD)> findFirstStream =
         SystemFindFirstStream();
-    std::function<BOOL(HANDLE, void*)> findNextStream = SystemFindNextStream();
-    std::function<BOOL(HANDLE)> findClose = ::FindClose;
+    FindNextStreamCall findNextStream = SystemFindNextStream();
+    FindCloseCall findClose = ::FindClose;
     std::function<BOOL(const char*)> deleteFile = ::DeleteFileA;
 };
 

@@ -401,11 +401,8 @@ public:
             ++open;
             return Handle();
         };
-        files.findNextStream = [this](HANDLE, void* found) { return Next(found) ? TRUE : FALSE; };
-        files.findClose = [this](HANDLE search) {
-            open -= search == Handle();
-            return TRUE;
-        };
+        files.findNextStream = &FindNext;
+        files.findClose = &Close;
     }
 
     std::vector<std::wstring> searched;
@@ -413,6 +410,13 @@ public:
 
 private:
     HANDLE Handle() { return this; }
+    static BOOL WINAPI FindNext(HANDLE search, void* found) {
+        return static_cast<ProvidedStreams*>(search)->Next(found) ? TRUE : FALSE;
+    }
+    static BOOL WINAPI Close(HANDLE search) {
+        --static_cast<ProvidedStreams*>(search)->open;
+        return TRUE;
+    }
     bool Next(void* found) {
         if (next_ == names_.size()) {
             SetLastError(endError_);
