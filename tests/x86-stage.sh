@@ -34,10 +34,12 @@ is_selected() {
 }
 
 failed=0
+ran=()
 check() {
     local name=$1 started=$SECONDS
     shift
     is_selected "$name" || return 0
+    ran+=("$name")
     if "$@"; then
         echo "x86 $name: passed ($((SECONDS - started)) s)"
     else
@@ -51,7 +53,15 @@ since_boot() {
 }
 echo "x86 stage: the $prefix prefix was ready $(since_boot)"
 checks_ended() {
-    echo "x86 stage: the $prefix prefix's checks ended $(since_boot)"
+    echo "x86 stage: the $prefix prefix's ${#ran[@]} checks ended $(since_boot)"
+}
+# A check selected but never run, its call renamed or dropped, fails the stage.
+finish() {
+    local name
+    for name in "${selected[@]}"; do
+        [[ " ${ran[*]} " == *" $name "* ]] || { echo "x86 $name: never ran" >&2; failed=1; }
+    done
+    exit "$failed"
 }
 trap checks_ended EXIT
 if [ "$prefix" = win64 ]; then
@@ -62,7 +72,7 @@ if [ "$prefix" = win64 ]; then
     # writes read from the 64-bit side, and the 64-bit instdll-inspect's answers for them.
     check wow64.inspect tests/wine/inspect-wow64-test.sh build/win64/bin/instdll-inspect.exe \
         build/win32/demo/setup-silent.exe
-    exit "$failed"
+    finish
 fi
 
 # The stamped signed target, for scripts/test.sh to sign again on the host: the guest has no
@@ -77,4 +87,4 @@ check import.caller tests/wine/run-in-wine.sh build/win32/bin/instdll_import_cal
 check selftest tests/wine/selftest-test.sh --once build/win32/bin/instdll-selftest.exe
 check demo.silent_setup tests/demo-test.sh --this-session build/win32/demo/setup-silent.exe
 check inno.silent_setup tests/demo-test.sh --this-session --inno
-exit "$failed"
+finish

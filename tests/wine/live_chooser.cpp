@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+#include "tests/wine/dialog_deadline.h"
+
 namespace instdll::testing {
 namespace {
 
@@ -75,15 +77,16 @@ BOOL CALLBACK FindChooser(HWND window, LPARAM lParam) {
 
 }  // namespace
 
-bool LiveChooser::Attach(DWORD threadId, const std::function<bool()>& stillRunning,
-                         DWORD timeoutMs) {
+bool LiveChooser::Attach(DWORD threadId, const std::function<bool()>& stillRunning) {
     ThreadDialogSearch search;
-    WaitFor(
+    const bool ended = WaitFor(
         [&] {
+            const bool running = stillRunning();
             EnumThreadWindows(threadId, FindChooser, reinterpret_cast<LPARAM>(&search));
-            return search.dialog != nullptr || !stillRunning();
+            return search.dialog != nullptr || !running;
         },
-        timeoutMs);
+        kDialogDeadlineMs);
+    if (!ended) EndTheRunAsFailed("no chooser and no return");
     dialog_ = search.dialog;
     row_ = search.row;
     return dialog_ != nullptr;
@@ -178,6 +181,9 @@ struct ChooserDriver {
         if (chooser.WaitUntilGone()) return;
         problem = "the chooser ignored its close box; ending its modal loop";
         PostThreadMessageA(callingThread, WM_QUIT, 0, 0);
+        if (!WaitFor([&] { return !running.load(); }, kDialogDeadlineMs)) {
+            EndTheRunAsFailed("the chooser's modal loop did not end");
+        }
     }
 
     static DWORD WINAPI Start(void* self) {

@@ -42,4 +42,10 @@ private:
     InstDllExports exports_;
 };
 
+// Wine does not count a process's handles, but it hands out the lowest free slot: a handle
+// leaked since a probe makes the next probe's value differ.
+HKEY ProbeHandle();
+// Handles opened since `probe` and still open.
+long HandlesLeftSince(HKEY probe);
+
 }  // namespace instdll::testing

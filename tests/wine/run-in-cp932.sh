@@ -6,5 +6,6 @@ set -euo pipefail
 export LC_ALL=ja_JP.UTF-8
 [ "$(locale charmap 2>/dev/null)" = UTF-8 ] ||
     { echo "run-in-cp932: the locale $LC_ALL is missing (scripts/install-deps.sh)" >&2; exit 1; }
+export INSTDLL_EXPECTED_CODE_PAGE=932
 exec "$(dirname "$0")/run-in-wine.sh" "$1" \
     --gtest_filter='CatalogWineTest.*:TitlesWineTest.*:ChooserTest.*:ChooserResources.*'
