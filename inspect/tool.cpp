@@ -9,12 +9,12 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
+#include "inspect/converted_code_page.h"
 #include "inspect/reg_file_reader.h"
 #include "inspect/report.h"
 #include "inspect/run_log.h"
 #include "inspect/unicode_text.h"
 #include "log/log_format.h"
-#include "text/host_code_page.h"
 
 #ifdef _WIN32
 #include "inspect/live_registry.h"
@@ -235,8 +235,8 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
         return failure.Error("code page " + std::to_string(options.codePage) + " is not installed");
     }
     if (options.question == Question::Restore) return Restore(options, *converter, out, failure);
-    const HostCodePage codePage(options.codePage);
-    MemoryRegistry registry;
+    const ConvertedCodePage codePage(options.codePage, *converter);
+    MemoryRegistry registry(&codePage);
     RegistryImport import(registry, *converter, codePage);
     const std::variant<RegistryView, int> loaded = Load(options, *converter, import, failure);
     if (const int* status = std::get_if<int>(&loaded)) return *status;
