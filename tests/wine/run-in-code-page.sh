@@ -9,6 +9,7 @@ set -euo pipefail
 export LC_ALL=$1
 [ "$(locale charmap 2>/dev/null)" = UTF-8 ] ||
     { echo "run-in-code-page: the locale $LC_ALL is missing (scripts/install-deps.sh)" >&2; exit 1; }
-filter='CatalogWineTest.*:TitlesWineTest.*:ChooserTest.*:ChooserResources.*:LogWineTest.*'
+filter='CatalogWineTest.*:TitlesWineTest.*:ChooserTest.*:ChooserResources.*'
+filter+=':LogWineTest.LongText*:LogWineTest.EveryCall*:LogWineTest.RestoreFromTheLog*'
 filter+=':UserParamsTest.TextOfTheCodePage*'
 exec "$(dirname "$0")/run-in-wine.sh" "$2" --gtest_filter="$filter"
