@@ -31,7 +31,7 @@ std::string MidBytes(const std::string& text, int position, int count) {
 
 std::size_t CharLengthAt(std::string_view text, std::size_t at, const AnsiCodePage& codePage) {
     if (at >= text.size()) return 0;
-    if (codePage.IsUtf8()) return std::max<std::size_t>(WellFormedUtf8At(text, at), 1);
+    if (codePage.IsUtf8()) return std::max<std::size_t>(Utf8SequenceAt(text, at), 1);
     const bool doubleByte =
         codePage.IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size();
     return doubleByte ? 2 : 1;

@@ -36,8 +36,8 @@ std::string RightBytes(const std::string& text, int count);
 std::string MidBytes(const std::string& text, int position, int count);
 
 // Bytes taken by the character that starts at `at`: a lead byte goes with the byte after it,
-// unless it is the last byte of the text; under UTF-8 a well-formed sequence goes whole, and a
-// byte that starts none counts as a character of its own.
+// unless it is the last byte of the text; under UTF-8 a sequence goes whole, and a byte that
+// starts none counts as a character of its own.
 std::size_t CharLengthAt(std::string_view text, std::size_t at, const AnsiCodePage& codePage);
 
 // The last character boundary at or before byte offset `limit` (the text's end at most). Only a
