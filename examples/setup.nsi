@@ -1,8 +1,9 @@
 ; A product's setup calling InstDLL.dll as the family's setup programs do. Build with
 ;   makensis -DINSTDLL=path/to/InstDLL.dll -DOUTFILE=setup.exe [-DINTERACTIVE] setup.nsi
 ; and -DTARGET=x86-unicode around the 32-bit DLL (the default, amd64-unicode, takes the 64-bit one).
-; Run with /S for the silent variant. Every call's result goes to setup-results.txt beside the
-; setup program. Strings cross to the DLL as ANSI ("m" in the System plugin's call syntax).
+; Without -DINTERACTIVE it runs silently, with or without /S. Every call's result goes to
+; setup-results.txt beside the setup program. Strings cross to the DLL as ANSI ("m" in the System
+; plugin's call syntax).
 !ifndef TARGET
     !define TARGET amd64-unicode
 !endif
@@ -12,6 +13,10 @@ OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 InstallDir "C:\Program Files\Zk\Suite"
 ShowInstDetails show
+!ifndef INTERACTIVE
+    ; Silent however it is started, as the customer's setup that support starts from a prompt.
+    SilentInstall silent
+!endif
 
 !define PRODUCT_ARGUMENTS "CORE"
 !define TITLE_VALUE "Zk Suite 7.5"

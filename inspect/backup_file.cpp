@@ -2,6 +2,7 @@
 
 #include "inspect/reg_file_writer.h"
 #include "inspect/registry_import.h"
+#include "inspect/shown_text.h"
 
 namespace instdll::inspect {
 namespace {
@@ -38,11 +39,17 @@ std::string BackupRegFile(const PruneAnswer& answer, const CodePageConverter& co
         if (deletion.result == 0)
             keys.push_back(FileKey(deletion.path, deletion.values, converter));
     }
-    if (answer.counterWrite && answer.counterWrite->before) {
-        keys.push_back(
-            FileKey(answer.counterWrite->keyPath, {*answer.counterWrite->before}, converter));
-    }
     return RegFileBytes(keys);
+}
+
+std::optional<CounterRaise> BackupCounterRaise(const PruneAnswer& answer,
+                                               const CodePageConverter& converter) {
+    if (!answer.counterWrite || !answer.counterWrite->before) return std::nullopt;
+    const std::int64_t by = std::int64_t{Number(answer.counterWrite->before->data)} -
+                            Number(answer.counterWrite->after.data);
+    if (by <= 0) return std::nullopt;
+    return CounterRaise{Unicode(answer.counterWrite->keyPath, converter),
+                        static_cast<std::uint64_t>(by)};
 }
 
 }  // namespace instdll::inspect

@@ -1,16 +1,20 @@
 #include "inspect/run_log.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
+#include "catalog/family_prefix.h"
 #include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/unicode_text.h"
 #include "log/call_log.h"
 #include "log/log_format.h"
+#include "registry/registry_access.h"
 #include "registry/registry_paths.h"
 
 namespace instdll::inspect {
@@ -49,15 +53,30 @@ bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
     return true;
 }
 
-// A key the pruning deletes: one subkey of the product key or of the uninstall list.
-bool IsPrunedKey(std::u16string_view path) {
+// The name of a key directly under the product key or the uninstall list, the only parents the
+// pruning deletes from; nothing for any other key.
+std::optional<std::u16string_view> PrunedParentSubkey(std::u16string_view path) {
     for (const char* parent : {kProductKeyPath, kUninstallRootPath}) {
         const std::u16string prefix = kMachineRoot + Ascii(parent) + u"\\";
         if (!StartsWithNoCase(path, prefix)) continue;
         const std::u16string_view name = path.substr(prefix.size());
-        if (!name.empty() && name.find(u'\\') == std::u16string_view::npos) return true;
+        if (name.find(u'\\') == std::u16string_view::npos) return name;
     }
-    return false;
+    return std::nullopt;
+}
+
+// The library's own test, on the name as the code page holds it.
+bool IsFamilyName(std::u16string_view name, const CodePageConverter& converter,
+                  const AnsiCodePage& codePage) {
+    const std::optional<std::string> ansi = converter.ToAnsi(name);
+    return ansi && HasFamilyPrefix(*ansi, codePage);
+}
+
+// "N lines dropped before this one: ...", whatever export wrote it.
+bool IsDroppedCount(std::u16string_view text) {
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= u'0' && text[digits] <= u'9') ++digits;
+    return digits > 0 && StartsWith(text.substr(digits), kLogLinesDropped);
 }
 
 // Collects one key's values from its .reg lines; the text types' ANSI data through the code
@@ -71,6 +90,10 @@ public:
     void DeleteValue(std::u16string_view) override { deletion_ = true; }
     void SetValue(std::u16string_view name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data, TextEncoding encoding) override {
+        if (name.size() > kRegistryValueNameLimit) {
+            nameTooLong_ = true;
+            return;
+        }
         RegFileValue value{std::u16string(name), type, data};
         if (encoding == TextEncoding::Ansi && IsTextType(type)) {
             const std::optional<std::u16string> text =
@@ -86,15 +109,18 @@ public:
     }
 
     RegFileKey& key() { return key_; }
+    const RegFileKey& key() const { return key_; }
     bool deletion() const { return deletion_; }
     // Whether the last value was left out for text the code page does not hold.
     bool TakeUnconverted() { return std::exchange(unconverted_, false); }
+    bool nameTooLong() const { return nameTooLong_; }
 
 private:
     const CodePageConverter& converter_;
     RegFileKey key_;
     bool deletion_ = false;
     bool unconverted_ = false;
+    bool nameTooLong_ = false;
 };
 
 // A .reg value text ("@=dword:00000005") as a number of at most four bytes.
@@ -174,6 +200,7 @@ struct OpenCall {
     std::optional<ProcessView> view;
     const CodePageConverter* codePage = nullptr;  // the one the log names, else the one given
     std::unique_ptr<KeyBlock> key;
+    bool counterLogged = false;  // "wrote [counter]" or "counter not written" seen
 };
 
 struct Record {
@@ -185,8 +212,9 @@ struct Record {
 
 class LogReader {
 public:
-    LogReader(const RestoreFilter& filter, const CodePageConverter& converter)
-        : filter_(filter), converter_(converter) {}
+    LogReader(const RestoreFilter& filter, const CodePageConverter& converter,
+              const AnsiCodePage& codePage)
+        : filter_(filter), converter_(converter), codePage_(codePage) {}
 
     std::optional<LogRefusal> Line(std::size_t number, std::string_view bytes) {
         const std::optional<LogLine> line = ParseLine(bytes);
@@ -210,23 +238,31 @@ public:
     }
 
     std::variant<RestorePlan, LogRefusal> Finish() {
-        for (auto& [pid, pending] : pending_) {
-            if (!pending) continue;
-            if (std::optional<LogRefusal> refusal = Take(pid, *pending)) return *refusal;
-        }
-        for (auto& [pid, open] : calls_) {
-            if (open) EndCall(*open, false);
+        // Each record is let go once taken, so that a log of many processes is not held twice.
+        for (auto pending = pending_.begin(); pending != pending_.end();
+             pending = pending_.erase(pending)) {
+            if (!pending->second) continue;
+            if (std::optional<LogRefusal> refusal = Take(pending->first, *pending->second)) {
+                return *refusal;
+            }
+            // No line follows: a call still open ends here, unlogged to its end.
+            if (const auto open = calls_.find(pending->first); open != calls_.end()) {
+                EndCall(open->second, false);
+                calls_.erase(open);
+            }
         }
         std::stable_sort(gaps_.begin(), gaps_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (const auto& [line, what] : gaps_) {
-            plan_.gaps.push_back("line " + std::to_string(line) + ": " + what);
-        }
+        plan_.gaps.reserve(gaps_.size());
+        for (auto& [line, gap] : gaps_) plan_.gaps.push_back(std::move(gap));
+        gaps_.clear();
         return std::move(plan_);
     }
 
 private:
-    void Gap(std::size_t line, const std::string& what) { gaps_.emplace_back(line, what); }
+    void Gap(std::size_t line, const std::string& what) {
+        gaps_.emplace_back(line, "line " + std::to_string(line) + ": " + what);
+    }
 
     // The converter for a code page number as the process line gives it; null when the number
     // is no supported code page or this machine lacks it.
@@ -243,37 +279,66 @@ private:
         return converter.get();
     }
 
+
+    bool Selected(std::uint32_t pid, const std::string& time) const {
+        return (!filter_.pid || *filter_.pid == pid) &&
+               time.substr(0, filter_.from.size()) >= filter_.from;
+    }
+
+    // Calls are kept only while open, so memory grows with the processes logging at once.
     std::optional<LogRefusal> Take(std::uint32_t pid, const Record& record) {
-        std::optional<OpenCall>& open = calls_[pid];
-        if (record.text.substr(0, sizeof kLogCalled - 1) == Ascii(kLogCalled)) {
-            if (open) {
-                EndCall(*open, false);
-                open.reset();
+        if (IsDroppedCount(record.text)) {
+            if (Selected(pid, record.time)) {
+                Gap(record.line,
+                    "process " + std::to_string(pid) + " lost " +
+                        Shown(record.text.substr(0, record.text.find(u' '))) +
+                        " log lines before this one: the file may lack what they said");
             }
-            if (record.exportName == kLogPruneExport) StartCall(open, pid, record);
             return std::nullopt;
         }
-        if (!open) return std::nullopt;
+        const auto found = calls_.find(pid);
+        if (StartsWith(record.text, kLogCalled)) {
+            headless_.erase(pid);
+            if (found != calls_.end()) {
+                EndCall(found->second, false);
+                calls_.erase(found);
+            }
+            if (record.exportName == kLogPruneExport) StartCall(pid, record);
+            return std::nullopt;
+        }
+        if (found == calls_.end()) {
+            if (record.exportName == kLogPruneExport) Headless(pid, record);
+            return std::nullopt;
+        }
+        OpenCall& open = found->second;
         if (record.exportName != kLogPruneExport) {
-            EndCall(*open, false);
-            open.reset();
+            EndCall(open, false);
+            calls_.erase(found);
             return std::nullopt;
         }
-        const std::optional<LogRefusal> refusal = CallRecord(*open, record);
+        const std::optional<LogRefusal> refusal = CallRecord(open, record);
         if (StartsWith(record.text, kLogReturned)) {
-            EndCall(*open, true);
-            open.reset();
+            EndCall(open, true);
+            calls_.erase(found);
         }
         return refusal;
     }
 
-    void StartCall(std::optional<OpenCall>& open, std::uint32_t pid, const Record& record) {
-        open.emplace();
-        open->call.pid = pid;
-        open->call.time = record.time;
-        open->call.line = record.line;
-        open->selected = (!filter_.pid || *filter_.pid == pid) &&
-                         record.time.substr(0, filter_.from.size()) >= filter_.from;
+    void StartCall(std::uint32_t pid, const Record& record) {
+        OpenCall& open = calls_[pid];
+        open.call.pid = pid;
+        open.call.time = record.time;
+        open.call.line = record.line;
+        open.selected = Selected(pid, record.time);
+    }
+
+    // A pruning call's lines without its "called" line: the call's view and start are unknown,
+    // so nothing of it is put back. Named once until the process's next call.
+    void Headless(std::uint32_t pid, const Record& record) {
+        if (!Selected(pid, record.time) || !headless_.insert(pid).second) return;
+        Gap(record.line, "process " + std::to_string(pid) + "'s " + kLogPruneExport +
+                             " lines from here have no \"" + kLogCalled +
+                             "\" line before them: what that call deleted is not put back");
     }
 
     std::optional<LogRefusal> CallRecord(OpenCall& open, const Record& record) {
@@ -291,6 +356,7 @@ private:
         if (StartsWith(text, kLogProcess)) return View(open, record);
         if (!text.empty() && text.front() == u'[') return Key(open, record);
         if (StartsWith(text, kLogWrote)) Counter(open, record);
+        if (text == Ascii(kLogCounterNotWritten)) open.counterLogged = true;
         return std::nullopt;
     }
 
@@ -327,35 +393,61 @@ private:
             key.whole = false;
             return std::nullopt;
         }
-        if (key.parser.Line(record.text) || key.collector.deletion() ||
-            !IsPrunedKey(key.collector.key().path)) {
-            return LogRefusal{record.line, "a key the library deletes: [HKEY_LOCAL_MACHINE\\" +
-                                               std::string(kProductKeyPath) + "\\...] or [" +
-                                               "HKEY_LOCAL_MACHINE\\" + kUninstallRootPath +
-                                               "\\...]"};
+        // Where the key is depends on the view: without it the file could name another key.
+        if (!open.view) {
+            return LogRefusal{record.line,
+                              std::string("the call's \"") + kLogProcess +
+                                  "\" line, naming its registry view, before its keys"};
+        }
+        if (key.parser.Line(record.text) || key.collector.deletion()) {
+            return LogRefusal{record.line, PrunedKeyExpected()};
+        }
+        const std::optional<std::u16string_view> name =
+            PrunedParentSubkey(key.collector.key().path);
+        if (name && name->size() > kRegistryKeyNameLimit) {
+            return LogRefusal{
+                record.line,
+                "a key name of at most " + std::to_string(kRegistryKeyNameLimit) + " characters"};
+        }
+        if (!name || !IsFamilyName(*name, converter_, codePage_)) {
+            return LogRefusal{record.line, PrunedKeyExpected()};
         }
         return std::nullopt;
+    }
+
+    static std::string PrunedKeyExpected() {
+        const std::string family = std::string("\\") + kFamilyPrefix + "...]";
+        return "a key the library deletes: [HKEY_LOCAL_MACHINE\\" + std::string(kProductKeyPath) +
+               family + " or [HKEY_LOCAL_MACHINE\\" + kUninstallRootPath + family;
+    }
+
+    static std::string KeyShown(const KeyBlock& key) {
+        return "[" + Shown(key.collector.key().path) + "]";
     }
 
     std::optional<LogRefusal> Value(OpenCall& open, const Record& record) {
         KeyBlock& key = *open.key;
         ++key.logged;
         const std::u16string& text = record.text;
-        const std::string where = " of [" + Shown(key.collector.key().path) + "]";
         if (EndsWith(text, kLogValueTooLong) || EndsWith(text, kLogValueUnread) ||
             EndsWith(text, kLogValueAbsent)) {
-            Gap(record.line,
-                "value " + Shown(text) + where + ": the log holds no data for it: not put back");
+            Gap(record.line, "value " + Shown(text) + " of " + KeyShown(key) +
+                                 ": the log holds no data for it: not put back");
             return std::nullopt;
         }
         if (const std::optional<std::string> expected = key.parser.Line(text)) {
-            Gap(record.line, "a value" + where + " the log does not hold as a .reg line (" +
-                                 *expected + " expected): not put back");
+            Gap(record.line, "a value of " + KeyShown(key) +
+                                 " the log does not hold as a .reg line (" + *expected +
+                                 " expected): not put back");
         } else if (key.collector.deletion()) {
             return LogRefusal{record.line, "a value with its data"};
+        } else if (key.collector.nameTooLong()) {
+            return LogRefusal{record.line, "a value name of at most " +
+                                               std::to_string(kRegistryValueNameLimit) +
+                                               " characters"};
         } else if (key.collector.TakeUnconverted()) {
-            Gap(record.line,
-                "a value" + where + " whose text is not in the call's code page: not put back");
+            Gap(record.line, "a value of " + KeyShown(key) +
+                                 " whose text is not in the call's code page: not put back");
         }
         return std::nullopt;
     }
@@ -365,8 +457,8 @@ private:
     void EndKey(OpenCall& open, const Record& record) {
         std::unique_ptr<KeyBlock> key = std::move(open.key);
         const std::u16string& text = record.text;
-        const std::string name = "[" + Shown(key->collector.key().path) + "]";
         if (!key->whole) return;
+        const std::string name = KeyShown(*key);
         if (!StartsWith(text, kLogDeletedWith)) {
             if (!StartsWith(text, std::string(kLogDelete) + kLogFailed)) {
                 Gap(key->line,
@@ -377,12 +469,8 @@ private:
         const std::u16string count = text.substr(sizeof kLogDeletedWith - 1);
         if (count.substr(0, count.find(u' ')) != Ascii(std::to_string(key->logged))) {
             Gap(record.line, name + ": the log lists " + std::to_string(key->logged) +
-                                 " of its values, not " + Shown(count));
-        }
-        if (!open.view) {
-            Gap(key->line, name + ": the log does not say which registry view process " +
-                               std::to_string(open.call.pid) + " saw: not put back");
-            return;
+                                 " of its values, not " + Shown(count) +
+                                 ": put back with those it lists");
         }
         if (!open.selected) return;
         RegFileKey restored = std::move(key->collector.key());
@@ -398,7 +486,9 @@ private:
         const std::u16string_view text =
             std::u16string_view(record.text).substr(sizeof kLogWrote - 1);
         const std::size_t over = text.find(Ascii(kLogOver));
-        if (!StartsWithNoCase(text, counterKey) || over == std::u16string_view::npos) return;
+        if (!StartsWithNoCase(text, counterKey)) return;
+        open.counterLogged = true;
+        if (over == std::u16string_view::npos) return;
         const std::optional<std::uint32_t> after =
             NumberOf(text.substr(counterKey.size(), over - counterKey.size()), converter_);
         const std::optional<std::uint32_t> before =
@@ -408,21 +498,32 @@ private:
 
     void EndCall(OpenCall& open, bool returned) {
         if (open.key) {
-            Gap(open.key->line, "[" + Shown(open.key->collector.key().path) +
-                                    "]: the log does not say whether it was deleted: not put "
-                                    "back");
+            Gap(open.key->line, KeyShown(*open.key) +
+                                    ": the log does not say whether it was deleted: not put back");
             open.key.reset();
         }
         if (!open.selected) return;
+        const std::string call =
+            "process " + std::to_string(open.call.pid) + "'s call at " + open.call.time;
         if (!returned) {
-            Gap(open.call.line, "process " + std::to_string(open.call.pid) + "'s call at " +
-                                    open.call.time +
+            Gap(open.call.line, call +
                                     " was not logged to its end (stopped, or the log is cut): "
                                     "what it logged as deleted is put back");
+        } else if (!open.counterLogged) {
+            Gap(open.call.line, call + " has no \"" + kLogWrote + "[...]\" or \"" +
+                                    kLogCounterNotWritten +
+                                    "\" line: how far it lowered the counter is not known");
+        }
+        if (open.call.counterLowered > 0 && !open.view) {
+            Gap(open.call.line, call + " lowered the counter by " +
+                                    std::to_string(open.call.counterLowered) +
+                                    ", but the log does not say in which registry view: no raise "
+                                    "is given for it");
+            open.call.counterLowered = 0;
         }
         if (open.call.counterLowered > 0) {
-            const std::u16string path = KeyInView(kMachineRoot + Ascii(kComponentCounterPath),
-                                                  open.view.value_or(ProcessView::Native));
+            const std::u16string path =
+                KeyInView(kMachineRoot + Ascii(kComponentCounterPath), *open.view);
             auto raise = plan_.counter.begin();
             while (raise != plan_.counter.end() && raise->keyPath != path) ++raise;
             if (raise == plan_.counter.end()) raise = plan_.counter.insert(raise, {path, 0});
@@ -435,10 +536,12 @@ private:
 
     const RestoreFilter& filter_;
     const CodePageConverter& converter_;
+    const AnsiCodePage& codePage_;
     std::map<unsigned, std::unique_ptr<CodePageConverter>> recorded_;
     RestorePlan plan_;
     std::map<std::uint32_t, std::optional<Record>> pending_;
-    std::map<std::uint32_t, std::optional<OpenCall>> calls_;
+    std::map<std::uint32_t, OpenCall> calls_;
+    std::set<std::uint32_t> headless_;  // processes in pruning lines without their call's start
     std::vector<std::pair<std::size_t, std::string>> gaps_;  // by line when the log is read
 };
 
@@ -464,23 +567,22 @@ bool IsLogTimePrefix(std::string_view text) {
 }
 
 std::variant<RestorePlan, LogRefusal> ReadRunLog(std::istream& in, const RestoreFilter& filter,
-                                                 const CodePageConverter& converter) {
-    LogReader reader(filter, converter);
-    std::string line;
+                                                 const CodePageConverter& converter,
+                                                 const AnsiCodePage& codePage) {
+    LogReader reader(filter, converter, codePage);
+    // One byte more than the longest line the log writes, so that a longer one stops the read.
+    std::array<char, LogRecord::kLineCapacity + 1> line{};
     std::size_t number = 0;
     for (;;) {
-        line.clear();
-        int c = 0;
-        while ((c = in.get()) != std::char_traits<char>::eof() && c != '\n') {
-            if (line.size() == LogRecord::kLineCapacity)
-                return LogRefusal{number + 1, kLineExpected};
-            line += static_cast<char>(c);
-        }
-        if (c == std::char_traits<char>::eof() && line.empty()) break;
+        in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+        const auto read = static_cast<std::size_t>(in.gcount());
+        if (read == 0 && in.eof()) break;
+        if (in.fail() && !in.eof()) return LogRefusal{number + 1, kLineExpected};
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (std::optional<LogRefusal> refusal = reader.Line(number, line)) return *refusal;
-        if (c == std::char_traits<char>::eof()) break;
+        std::string_view text(line.data(), in.eof() ? read : read - 1);
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        if (std::optional<LogRefusal> refusal = reader.Line(number, text)) return *refusal;
+        if (in.eof()) break;
     }
     if (number == 0) return LogRefusal{1, kLineExpected};
     return reader.Finish();

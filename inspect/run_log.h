@@ -10,6 +10,7 @@
 
 #include "inspect/code_page_converter.h"
 #include "inspect/reg_file_writer.h"
+#include "text/ansi_text.h"
 
 namespace instdll::inspect {
 
@@ -48,7 +49,7 @@ struct RestorePlan {
     std::vector<PruneCall> calls;
     std::vector<RegFileKey> keys;       // in the order they were deleted
     std::vector<CounterRaise> counter;  // one per counter key the calls lowered
-    std::vector<std::string> gaps;      // what is not put back and why, from "line N: "
+    std::vector<std::string> gaps;      // what the file lacks or may lack and why, "line N: ..."
 };
 
 struct LogRefusal {
@@ -58,8 +59,11 @@ struct LogRefusal {
 
 // Reads a call log and gathers what the selected pruning calls deleted and how far they lowered
 // the counter. Refuses a file that is not such a log at the first line the library would not
-// have written; within a log, whatever cannot be put back as it was is left out and named.
+// have written, and so a key the pruning would not delete, in the view the call names; within a
+// log, whatever cannot be put back as it was, or that the log does not prove whole, is named.
+// Family names are compared as `codePage` compares them, as the library does.
 std::variant<RestorePlan, LogRefusal> ReadRunLog(std::istream& in, const RestoreFilter& filter,
-                                                 const CodePageConverter& converter);
+                                                 const CodePageConverter& converter,
+                                                 const AnsiCodePage& codePage);
 
 }  // namespace instdll::inspect

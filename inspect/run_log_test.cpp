@@ -6,6 +6,8 @@
 
 #include "inspect/reg_file_reader.h"
 #include "inspect/unicode_text.h"
+#include "registry/registry_access.h"
+#include "text/host_code_page.h"
 
 namespace instdll::inspect {
 namespace {
@@ -31,6 +33,37 @@ std::string Lines(unsigned pid, const std::vector<std::string>& texts,
     std::string lines;
     for (const std::string& text : texts) lines += Line(pid, text, time);
     return lines;
+}
+
+// One record over as many lines as it takes, as the log writes a long one.
+std::string LongRecord(unsigned pid, const std::string& text) {
+    constexpr std::size_t kPiece = 400;
+    std::string lines = Line(pid, text.substr(0, kPiece));
+    for (std::size_t at = kPiece; at < text.size(); at += kPiece) {
+        lines += Line(pid, text.substr(at, kPiece), "04:21:51.286", ":+ ");
+    }
+    return lines;
+}
+
+// `log` with its line `number` (from 1) replaced by `lines`.
+std::string Replaced(const std::string& log, std::size_t number, const std::string& lines) {
+    std::size_t start = 0;
+    for (std::size_t line = 1; line < number; ++line) start = log.find("\r\n", start) + 2;
+    const std::size_t end = log.find("\r\n", start) + 2;
+    return log.substr(0, start) + lines + log.substr(end);
+}
+
+std::string WithoutLine(const std::string& log, std::size_t number) {
+    return Replaced(log, number, "");
+}
+
+constexpr char kProductRoot[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\";
+constexpr char kDropped[] =
+    "2 lines dropped before this one: the log stayed locked or failed to take them";
+
+// A key the call claims to have deleted, with one value.
+std::string DeletedKey(const std::string& key, const std::string& value) {
+    return Lines(5, {"called", "process: 64-bit", key, value, "deleted, with 1 value"});
 }
 
 std::vector<std::string> CallOpening(const char* view = "64-bit") {
@@ -98,7 +131,7 @@ std::string Interleaved() {
     // Process 7's long value goes on over a continuation line written after process 9's lines.
     std::string log =
         Lines(7, CallOpening()) + Line(7, kUninstallKey) + Line(7, R"("DisplayName"="Zk:)");
-    log += Lines(9, {"called", "process: 64-bit", "returned 1"});
+    log += Lines(9, {"called", "process: 64-bit", "counter not written", "returned 1"});
     log += Line(7, R"(B")", "04:21:51.286", ":+ ") +
            Lines(7, {"deleted, with 1 value", "counter not written", "returned 1"});
     return log;
@@ -152,30 +185,33 @@ std::vector<Case> Cases() {
          Lines(5, CallOpening()) +
              Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")",
                        R"("Blob" holds 70000 bytes of type 3, too many to log)",
-                       "deleted, with 2 values", "returned 1"}),
+                       "deleted, with 2 values", "counter not written", "returned 1"}),
          {},
          0,
          kUninstallListing,
          0,
          {"line 6: value \"Blob\""}},
         {"values missing from the count",
-         Lines(5, CallOpening()) + Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")",
-                                             "deleted, with 3 values", "returned 1"}),
+         Lines(5, CallOpening()) +
+             Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")", "deleted, with 3 values",
+                       "counter not written", "returned 1"}),
          {},
          0,
          kUninstallListing,
          0,
          {"line 6: [HKEY_LOCAL_MACHINE"}},
         {"an empty record inside a key",
-         Lines(5, CallOpening()) + Lines(5, {kUninstallKey, "", "returned 1"}),
+         Lines(5, CallOpening()) +
+             Lines(5, {kUninstallKey, "", "counter not written", "returned 1"}),
          {},
          0,
          {},
          0,
          {"line 4: [HKEY_LOCAL_MACHINE"}},
         {"a delete that failed",
-         Lines(5, CallOpening()) + Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")",
-                                             "delete failed: error 5", "returned 1"}),
+         Lines(5, CallOpening()) +
+             Lines(5, {kUninstallKey, R"("DisplayName"="Zk:B")", "delete failed: error 5",
+                       "counter not written", "returned 1"}),
          {},
          0,
          {},
@@ -195,14 +231,14 @@ std::vector<Case> Cases() {
          Lines(5, {"called", "counter @=dword:00000005", kUninstallKey, R"("DisplayName"="Zk:B")",
                    "deleted, with 1 value", "returned 1"}),
          {},
-         0,
+         3,
          {},
          0,
-         {"line 3: [HKEY_LOCAL_MACHINE"}},
+         {}},
         {"text types in the code page",
          Lines(5, CallOpening()) +
              Lines(5, {kUninstallKey, "\"Путь\"=hex(2):25,c0,00", "\"Имя\"=\"Значение\"",
-                       "deleted, with 2 values", "returned 1"}),
+                       "deleted, with 2 values", "counter not written", "returned 1"}),
          {},
          0,
          {std::string(kUninstallKey), "Путь=2:" + Utf16Data(u"%А"),
@@ -235,6 +271,109 @@ std::vector<Case> Cases() {
          {},
          0,
          {}},
+        {"another vendor's uninstall entry",
+         DeletedKey("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\OtherApp]",
+                    R"("UninstallString"="C:\\x.exe")"),
+         {},
+         3,
+         {},
+         0,
+         {}},
+        {"the counter as a deleted key",
+         DeletedKey(kProductRoot + std::string("Components]"), "@=dword:00000009"),
+         {},
+         3,
+         {},
+         0,
+         {}},
+        {"a key below a component's",
+         DeletedKey(kProductRoot + std::string("Zk:B\\Zk:C]"), "@=dword:00000009"),
+         {},
+         3,
+         {},
+         0,
+         {}},
+        {"a key named in another view",
+         DeletedKey("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Zk\\Zkv7\\7.5\\Zk:B]",
+                    "@=dword:00000009"),
+         {},
+         3,
+         {},
+         0,
+         {}},
+        {"the family prefix in another letter case",
+         Lines(5, CallOpening()) +
+             Lines(5, {kProductRoot + std::string("zK:b]"), "deleted, with 0 values",
+                       "counter not written", "returned 1"}),
+         {},
+         0,
+         {kProductRoot + std::string("zK:b]")},
+         0,
+         {}},
+        {"a key name as long as the registry's",
+         Lines(5, CallOpening()) +
+             LongRecord(5, kProductRoot + std::string("Zk:") +
+                               std::string(kRegistryKeyNameLimit - 3, 'k') + "]") +
+             Lines(5, {"deleted, with 0 values", "counter not written", "returned 1"}),
+         {},
+         0,
+         {kProductRoot + std::string("Zk:") + std::string(kRegistryKeyNameLimit - 3, 'k') + "]"},
+         0,
+         {}},
+        {"a key name longer than the registry's",
+         Lines(5, CallOpening()) +
+             LongRecord(5, kProductRoot + std::string("Zk:") +
+                               std::string(kRegistryKeyNameLimit - 2, 'k') + "]"),
+         {},
+         4,
+         {},
+         0,
+         {}},
+        {"a value name longer than the registry's",
+         Lines(5, CallOpening()) + Line(5, kUninstallKey) +
+             LongRecord(5,
+                        "\"" + std::string(kRegistryValueNameLimit + 1, 'n') + "\"=dword:00000001"),
+         {},
+         5,
+         {},
+         0,
+         {}},
+        {"lines dropped before a call",
+         Replaced(WholeCall(5), 1, Line(5, kDropped) + Line(5, "called")),
+         {},
+         0,
+         kWholeListing,
+         1,
+         {"line 1: process 5 lost 2 log lines"}},
+        {"another process's dropped lines",
+         Line(6, kDropped) + WholeCall(5),
+         {5, ""},
+         0,
+         kWholeListing,
+         1,
+         {}},
+        {"a call without its called line",
+         WithoutLine(WholeCall(5), 1),
+         {},
+         0,
+         {},
+         0,
+         {"line 1: process 5's RemoveAllInCatExcept lines from here"}},
+        {"a call without its counter line",
+         WithoutLine(WholeCall(5), 11),
+         {},
+         0,
+         kWholeListing,
+         0,
+         {"line 1: process 5's call at 2026-12-09 04:21:51.286 has no \"wrote"}},
+        {"a counter lowered in no named view",
+         Lines(5, {"called", "counter @=dword:00000005", kCounterWrite, "returned 1"}),
+         {},
+         0,
+         {},
+         0,
+         {"line 1: process 5's call at 2026-12-09 04:21:51.286 lowered the counter by 1"}},
         {"a deletion in a key's values",
          Lines(5, CallOpening()) + Lines(5, {kUninstallKey, R"("DisplayName"=-)"}),
          {},
@@ -263,9 +402,10 @@ std::vector<Case> Cases() {
 
 TEST(RunLog, EachLogGivesAClearAnswer) {
     const auto converter = MakeCodePageConverter(1251);
+    const HostCodePage codePage(1251);
     for (const Case& c : Cases()) {
         std::istringstream in(c.log);
-        const auto read = ReadRunLog(in, c.filter, *converter);
+        const auto read = ReadRunLog(in, c.filter, *converter, codePage);
         if (c.refusedAt != 0) {
             const auto* refusal = std::get_if<LogRefusal>(&read);
             ASSERT_NE(refusal, nullptr) << c.name;
@@ -289,8 +429,9 @@ TEST(RunLog, EachLogGivesAClearAnswer) {
 
 TEST(RunLog, NamesTheCallsAndTheCounterInTheProcessView) {
     const auto converter = MakeCodePageConverter(1251);
+    const HostCodePage codePage(1251);
     std::istringstream in(WholeCall(5, "04:21:51.286", "32-bit on 64-bit Windows") + WholeCall(6));
-    const RestorePlan plan = std::get<RestorePlan>(ReadRunLog(in, {}, *converter));
+    const RestorePlan plan = std::get<RestorePlan>(ReadRunLog(in, {}, *converter, codePage));
     ASSERT_EQ(plan.calls.size(), 2U);
     EXPECT_EQ(plan.calls[0].pid, 5U);
     EXPECT_EQ(plan.calls[0].time, "2026-12-09 04:21:51.286");

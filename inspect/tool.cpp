@@ -40,8 +40,9 @@ public:
         err_ << kMessagePrefix << message << "\n" << kUsage;
         return kBadInput;
     }
-    int Error(const std::string& message) const {
+    int Error(const std::string& message, const std::vector<std::string>& details = {}) const {
         err_ << kMessagePrefix << message << "\n";
+        for (const std::string& detail : details) err_ << "  " << detail << "\n";
         return kBadInput;
     }
     // What went wrong with a file, and the system's reason when it gave one.
@@ -114,44 +115,6 @@ std::optional<std::string> AnsiArgument(const std::string& utf8,
     return text ? converter.ToAnsi(*text) : std::nullopt;
 }
 
-int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
-           const CodePageConverter& converter, const AnsiCodePage& codePage,
-           const std::vector<Unrepresentable>& left, std::ostream& out, const Failure& failure) {
-    const std::optional<std::string> first = AnsiArgument(options.first, converter);
-    const std::optional<std::string> second = AnsiArgument(options.second, converter);
-    if (!first || !second) {
-        return failure.Usage("an argument cannot be written in code page " +
-                             std::to_string(options.codePage));
-    }
-    const std::unique_ptr<Report> report =
-        options.json ? MakeJsonReport(out, converter, options.codePage, view)
-                     : MakeTableReport(out, converter, options.codePage, view);
-    switch (options.question) {
-        case Question::Catalogue:
-            report->Catalogue(left, AskCatalogue(registry, view, codePage));
-            break;
-        case Question::Find:
-            report->Find(left, *first, AskFind(registry, view, codePage, *first));
-            break;
-        case Question::Prune: {
-            const PruneAnswer answer = AskPrune(registry, view, codePage, *first, *second);
-            if (options.backup) {
-                const std::optional<int> status =
-                    WriteFile(*options.backup, BackupRegFile(answer, converter), failure);
-                if (status) return *status;
-            }
-            report->Prune(left, *first, *second, answer);
-            break;
-        }
-        case Question::Title:
-            report->Title(left, *first, *second, AskTitle(registry, view, *first, *second));
-            break;
-        case Question::Restore:  // answered from the log, before any registry is loaded
-            break;
-    }
-    return 0;
-}
-
 // "[HKEY_LOCAL_MACHINE\...\Components] by N": raised on the machine with --live, else left to
 // the reader, since a .reg file can only set a value that another setup may have changed since.
 void ReportCounter(const CounterRaise& raise, bool live, std::ostream& out) {
@@ -178,6 +141,54 @@ void ReportCounter(const CounterRaise& raise, bool live, std::ostream& out) {
     out << "the file leaves it alone: raise it by " << by << " after importing the file\n";
 }
 
+// A backup is taken before the setup prunes, so its raise is always left to the reader.
+void ReportBackupCounter(const PruneAnswer& answer, const CodePageConverter& converter,
+                         std::ostream& out) {
+    if (const std::optional<CounterRaise> raise = BackupCounterRaise(answer, converter)) {
+        ReportCounter(*raise, false, out);
+    }
+}
+
+int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
+           const CodePageConverter& converter, const AnsiCodePage& codePage,
+           const std::vector<Unrepresentable>& left, std::ostream& out, std::ostream& err,
+           const Failure& failure) {
+    const std::optional<std::string> first = AnsiArgument(options.first, converter);
+    const std::optional<std::string> second = AnsiArgument(options.second, converter);
+    if (!first || !second) {
+        return failure.Usage("an argument cannot be written in code page " +
+                             std::to_string(options.codePage));
+    }
+    const std::unique_ptr<Report> report =
+        options.json ? MakeJsonReport(out, converter, options.codePage, view)
+                     : MakeTableReport(out, converter, options.codePage, view);
+    switch (options.question) {
+        case Question::Catalogue:
+            report->Catalogue(left, AskCatalogue(registry, view, codePage));
+            break;
+        case Question::Find:
+            report->Find(left, *first, AskFind(registry, view, codePage, *first));
+            break;
+        case Question::Prune: {
+            const PruneAnswer answer = AskPrune(registry, view, codePage, *first, *second);
+            if (options.backup) {
+                const std::optional<int> status =
+                    WriteFile(*options.backup, BackupRegFile(answer, converter), failure);
+                if (status) return *status;
+            }
+            report->Prune(left, *first, *second, answer);
+            if (options.backup) ReportBackupCounter(answer, converter, options.json ? err : out);
+            break;
+        }
+        case Question::Title:
+            report->Title(left, *first, *second, AskTitle(registry, view, *first, *second));
+            break;
+        case Question::Restore:  // answered from the log, before any registry is loaded
+            break;
+    }
+    return 0;
+}
+
 void ReportRestore(const Options& options, const RestorePlan& plan, std::ostream& out) {
     out << "Put back what these " << kLogPruneExport << " calls deleted:\n";
     for (const PruneCall& call : plan.calls) {
@@ -195,6 +206,7 @@ void ReportRestore(const Options& options, const RestorePlan& plan, std::ostream
     if (plan.gaps.empty()) return;
     out << "Not put back as it was:\n";
     for (const std::string& gap : plan.gaps) out << "  " << gap << "\n";
+    out << "The file holds only what the log shows for certain; it lacks what is named above\n";
 }
 
 int Restore(const Options& options, const CodePageConverter& converter, std::ostream& out,
@@ -202,7 +214,8 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     const std::string& log = options.first;
     std::ifstream in;
     if (const std::optional<int> status = OpenFile(log, in, failure)) return *status;
-    const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter);
+    const HostCodePage codePage(options.codePage);
+    const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter, codePage);
     if (in.bad()) return failure.File("read", log, 0);
     if (const auto* refusal = std::get_if<LogRefusal>(&read)) {
         return failure.Plain(log + ":" + std::to_string(refusal->line) + ": expected " +
@@ -210,10 +223,9 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     }
     const RestorePlan& plan = std::get<RestorePlan>(read);
     if (plan.calls.empty()) {
-        std::string message = "nothing to restore: no selected " + std::string(kLogPruneExport) +
-                              " call in " + log + " deleted a key that can be put back";
-        for (const std::string& gap : plan.gaps) message += "\n  " + gap;
-        return failure.Error(message);
+        return failure.Error("nothing to restore: no selected " + std::string(kLogPruneExport) +
+                                 " call in " + log + " deleted a key that can be put back",
+                             plan.gaps);
     }
     if (const std::optional<int> status =
             WriteFile(*options.out, RegFileBytes(plan.keys), failure)) {
@@ -241,7 +253,7 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
     const std::variant<RegistryView, int> loaded = Load(options, *converter, import, failure);
     if (const int* status = std::get_if<int>(&loaded)) return *status;
     return Answer(options, registry, std::get<RegistryView>(loaded), *converter, codePage,
-                  import.unrepresentable(), out, failure);
+                  import.unrepresentable(), out, err, failure);
 }
 
 }  // namespace instdll::inspect

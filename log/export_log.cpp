@@ -142,7 +142,8 @@ bool LogFile::WriteDroppedCount() noexcept {
     text.Put(CallPrefix(exportName_).view());
     text.Put(": ");
     text.Digits(static_cast<unsigned>(dropped), 1);
-    text.Put(" lines dropped before this one: the log stayed locked or failed to take them\r\n");
+    text.Put(kLogLinesDropped);
+    text.Put(": the log stayed locked or failed to take them\r\n");
     const std::string_view line = text.view();
     if (WriteAtEnd(line.data(), line.size())) return true;
     InterlockedExchangeAdd(&droppedLines, dropped);

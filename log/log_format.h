@@ -28,6 +28,8 @@ inline constexpr char kLogDelete[] = "delete";
 inline constexpr char kLogFailed[] = " failed: error ";
 inline constexpr char kLogWrote[] = "wrote ";
 inline constexpr char kLogOver[] = " over ";
+// After a count: lines of this process that never reached the log.
+inline constexpr char kLogLinesDropped[] = " lines dropped before this one";
 
 // A value the log names without its data.
 inline constexpr char kLogValueAbsent[] = " absent";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace instdll {
@@ -17,6 +18,9 @@ inline constexpr RegHandle kHkeyLocalMachine =
 // What the library reads a key name or a text value into, and what a caller gives for a log
 // file name: 255 bytes and the terminating zero.
 inline constexpr std::uint32_t kRegistryTextBuffer = 256;
+// The registry's own limits on names, in characters.
+inline constexpr std::size_t kRegistryKeyNameLimit = 255;
+inline constexpr std::size_t kRegistryValueNameLimit = 16383;
 
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 inline constexpr std::uint32_t kRegSz = 1;

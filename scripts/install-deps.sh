@@ -6,7 +6,7 @@ packages=(
     cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 mingw-w64-tools
-    nlohmann-json3-dev
+    nlohmann-json3-dev python3
     wine64 xvfb imagemagick nsis zip unzip
     fonts-dejavu-core locales
     qemu-system-x86 debootstrap e2fsprogs

@@ -10,7 +10,9 @@ dest=$1
 cd "$(dirname "$0")/.."
 developer_docs=(building.md testing.md runtime.md footprint.md fuzzing.md x86-stage.md)
 mkdir -p "$dest/docs" "$dest/examples"
-cp README.md "$dest/"
+# The zip's README starts with what an integrator and support need: what only the source tree
+# can run is left out.
+sed '/^<!-- source tree only -->$/,/^<!-- end of source tree only -->$/d' README.md >"$dest/README.md"
 for doc in docs/*.md docs/*.png; do
     [[ " ${developer_docs[*]} " == *" $(basename "$doc") "* ]] || cp "$doc" "$dest/docs/"
 done

@@ -4,7 +4,8 @@
 # instdll-inspect answers for by default, on --live and on a `reg export /reg:64` of the machine
 # alike, each key named under WOW6432Node where it really is; a family component in the native
 # view is out of that DLL's sight and the tool's plan, and --view 64 sees that one only. The
-# backup the tool writes puts back exactly what the pruning deletes.
+# backup the tool writes puts back exactly what the pruning deletes, and the counter raised by
+# what the tool says makes the counter what it was.
 # With SETUP_EXE, a 32-bit demo setup running under WoW64 with the shipping 32-bit DLL: what
 # the DLL deletes, counts and stores is what the tool planned, the 32-bit view then holds what
 # examples/expected-after.txt says, and the tool's --live answer afterwards reads what the DLL
@@ -92,8 +93,11 @@ while read -r key; do
 done <<<"$planned"
 
 native_before=$(family_registry | machine_part)
-"$WINE" "$inspect" --code-page 1252 --live --prune "$directory" "$arguments" \
-    --backup "$(windows_path "$work/backup.reg")" >/dev/null
+backup_said=$("$WINE" "$inspect" --code-page 1252 --live --prune "$directory" "$arguments" \
+    --backup "$(windows_path "$work/backup.reg")" | tr -d '\r')
+raise=$(echo "$backup_said" |
+    sed -n 's/^Component counter \[.*\]: the file leaves it alone: raise it by \([0-9]*\) after importing the file$/\1/p')
+[ -n "$raise" ] || fail "the backup does not say how far to raise the counter: $backup_said"
 if [ -n "$setup" ]; then
     cp "$setup" "$work/setup.exe"
     "$WINE" "$work/setup.exe" /S
@@ -113,6 +117,8 @@ else
     while read -r key; do
         "$WINE" reg delete "$key" /f >/dev/null
     done <<<"$planned"
+    "$WINE" reg add "$wow\Zk\Zkv7\7.5\Components" /ve /t REG_DWORD /d "$(planned_counter "$plan")" \
+        /f >/dev/null
     after=$(family_registry "$wow")
 fi
 [ "$(gone "$before" "$after")" = "$(echo "$planned" | folded | sort)" ] ||
@@ -120,6 +126,9 @@ fi
 [ "$(family_registry | machine_part)" = "$native_before" ] || fail "the native view changed"
 
 "$WINE" reg import "$(windows_path "$work/backup.reg")" >/dev/null
+lowered=$(counter_in "$(family_registry "$wow")")
+"$WINE" reg add "$wow\Zk\Zkv7\7.5\Components" /ve /t REG_DWORD /d $((lowered + raise)) \
+    /f >/dev/null
 restored=$(family_registry "$wow" | pruned_part)
 [ "$restored" = "$(echo "$before" | pruned_part)" ] ||
     fail "the backup does not put back what was deleted:"$'\n'"$(diff <(echo "$before" | pruned_part) <(echo "$restored"))"
