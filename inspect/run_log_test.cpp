@@ -470,7 +470,7 @@ TEST(RunLog, ReadsEachCallsTextInTheCodePageItsLogNames) {
             Lines(5, {"called", "process: " + c.process, "counter @=dword:00000005", kUninstallKey,
                       "\"DisplayName\"=hex(1):a3,f3,64,9f,00", "deleted, with 1 value",
                       kCounterWrite, "returned 1"}));
-        const auto read = ReadRunLog(in, {}, *given);
+        const auto read = ReadRunLog(in, {}, *given, HostCodePage(1251));
         if (c.outcome == Outcome::Refused) {
             ASSERT_TRUE(std::holds_alternative<LogRefusal>(read));
             EXPECT_EQ(std::get<LogRefusal>(read).line, 2U);

@@ -214,7 +214,7 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     const std::string& log = options.first;
     std::ifstream in;
     if (const std::optional<int> status = OpenFile(log, in, failure)) return *status;
-    const HostCodePage codePage(options.codePage);
+    const ConvertedCodePage codePage(options.codePage, converter);
     const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter, codePage);
     if (in.bad()) return failure.File("read", log, 0);
     if (const auto* refusal = std::get_if<LogRefusal>(&read)) {
