@@ -279,7 +279,6 @@ private:
         return converter.get();
     }
 
-
     bool Selected(std::uint32_t pid, const std::string& time) const {
         return (!filter_.pid || *filter_.pid == pid) &&
                time.substr(0, filter_.from.size()) >= filter_.from;
