@@ -189,8 +189,10 @@ void RegistryImport::OpenKey(std::u16string_view path) {
         NoteUnrepresentableKey(path);
         return;
     }
-    if (placement.standsForSubkeys &&
-        HasSubkey(registry_, *root, ansiPath.substr(0, ansiPath.rfind('\\')))) {
+    std::string ansiParent;
+    if (placement.standsForSubkeys && !parts.empty() &&
+        ToAnsiPath({parts.begin(), parts.end() - 1}, ansiParent) &&
+        HasSubkey(registry_, *root, ansiParent)) {
         return;
     }
     RegistryKey key(registry_);

@@ -9,12 +9,12 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
+#include "inspect/converted_code_page.h"
 #include "inspect/report.h"
 #include "inspect/run_log.h"
 #include "inspect/unicode_text.h"
 #include "log/log_format.h"
 #include "regfile/reg_file_reader.h"
-#include "text/host_code_page.h"
 
 #ifdef _WIN32
 #include "inspect/live_registry.h"
@@ -260,7 +260,7 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     const std::string& log = options.first;
     std::ifstream in;
     if (const std::optional<int> status = OpenFile(log, in, failure)) return *status;
-    const HostCodePage codePage(options.codePage);
+    const ConvertedCodePage codePage(options.codePage, converter);
     const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter, codePage);
     if (in.bad()) return failure.File("read", log, 0);
     if (const auto* refusal = std::get_if<LogRefusal>(&read)) {
@@ -293,8 +293,8 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
         return failure.Error("code page " + std::to_string(options.codePage) + " is not installed");
     }
     if (options.question == Question::Restore) return Restore(options, *converter, out, failure);
-    const HostCodePage codePage(options.codePage);
-    MemoryRegistry registry;
+    const ConvertedCodePage codePage(options.codePage, *converter);
+    MemoryRegistry registry(&codePage);
     RegistryImport import(registry, *converter, codePage);
     const std::variant<RegistryView, int> loaded = Load(options, *converter, import, failure);
     if (const int* status = std::get_if<int>(&loaded)) return *status;

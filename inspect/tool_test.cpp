@@ -233,7 +233,10 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
         {{good.path(), "--prune", "C:\\"}, "--prune needs 2 arguments", true},
         {{good.path(), "--find", "a", "--title", "a", "b"}, "one question at a time", true},
         {{good.path(), "--backup", "x.reg"}, "--backup goes with --prune", true},
-        {{good.path(), "--code-page", "437"}, "unsupported code page 437", true},
+        {{good.path(), "--code-page", "437"},
+         "unsupported code page 437 (874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, "
+         "1256, 1257, 1258, 65001)\n",
+         true},
         {{good.path(), "--view", "16"}, "--view is 32 or 64, not 16", true},
         {{good.path(), "--live"}, "--live reads a Windows machine's own registry", true},
         {{good.path(), "--code-page", "1252", "--find", "Каталог"},
@@ -482,6 +485,36 @@ TEST(Tool, AnswersInTheCustomersCodePage) {
         SCOPED_TRACE(row.codePage);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(row.expected), std::string::npos) << run.out;
+    }
+}
+
+// Exports written in the customer's code page, REGEDIT4 style: the directory is found whatever
+// its letter case, and a name is cut only between its characters: in 936 the second byte of
+// each of these two characters is 0x5C, and under UTF-8 the last one takes four bytes.
+TEST(Tool, ReadsExportsWrittenInTheCustomersCodePage) {
+    const struct {
+        unsigned codePage;
+        std::string name;
+        std::string asked;
+    } cases[] = {
+        {1250, "Łódź", "c:\\łÓDŹ\\"},
+        {936, "乗俓", "c:\\乗俓\\"},
+        {65001, "Жё𠮷", "c:\\жЁ𠮷\\"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.codePage);
+        const auto converter = MakeCodePageConverter(row.codePage);
+        ASSERT_NE(converter, nullptr);
+        const std::string text = "REGEDIT4\n" + UninstallEntry("Zk:" + row.name, "Zk:" + row.name,
+                                                               "C:\\\\" + row.name, "A");
+        const std::optional<std::string> ansi = converter->ToAnsi(*Utf8ToUtf16(text));
+        ASSERT_TRUE(ansi);
+        const ScratchFile file(*ansi);
+        const ToolRun run = RunTool(
+            {"--code-page", std::to_string(row.codePage), file.path(), "--find", row.asked});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(") = 1, log file \"" + row.name + ".isu\""), std::string::npos)
+            << run.out;
     }
 }
 

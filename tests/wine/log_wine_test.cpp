@@ -16,8 +16,10 @@
 #include "log/export_log.h"
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
+#include "tests/common/text_log.h"
 #include "tests/common/title_list.h"
 #include "tests/wine/child_process.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/live_chooser.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
@@ -55,11 +57,12 @@ std::size_t PrefixLength(const std::string& line) {
     return close + 2;
 }
 
-// The log's lines; an unprefixed or unterminated line fails the test.
+// The log's lines; an unprefixed or unterminated line, or text that is not UTF-8, fails the test.
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
+    EXPECT_TRUE(IsUtf8Log(text));
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -233,6 +236,54 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
     }
 }
 
+// The session's ANSI text as UTF-8, through the system's own converters.
+std::string Utf8Of(const std::string& ansi) {
+    const int wideSize =
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                        wideSize);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// Characters of the code page over several of the converter's chunks and the log's lines, each
+// run started one byte further on, so that chunk and line ends meet every byte of a character.
+TEST_F(LogWineTest, LongTextOfTheCodePageKeepsEveryCharacterWhole) {
+    std::string word;
+    while (word.size() < 1200) word += CodePageWord();
+    for (const std::string lead : {"", "a", "ab", "abc"}) {
+        SCOPED_TRACE("after " + std::to_string(lead.size()) + " ASCII bytes");
+        DeleteFileA(logPath.c_str());
+        const std::string directory = lead + word;
+        char logFile[260] = {};
+        exports().FindISUInCatalog(directory.c_str(), logFile);
+        std::string joined;
+        for (const std::string& record : Records(logPath)) {
+            const std::string continued = "FindISUInCatalog:+ ";
+            if (record.rfind("FindISUInCatalog: called", 0) == 0) joined = record;
+            if (record.rfind(continued, 0) == 0) joined += record.substr(continued.size());
+        }
+        EXPECT_EQ(joined, "FindISUInCatalog: called with directory \"" + Utf8Of(directory) + "\"");
+    }
+}
+
+TEST_F(LogWineTest, EveryCallNamesItsViewAndCodePage) {
+    exports().CheckPrivileges();
+    const std::string view = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    bool named = false;
+    for (const std::string& record : Records(logPath)) {
+        if (record.rfind("CheckPrivileges: process: ", 0) != 0) continue;
+        named = true;
+        EXPECT_NE(record.find(", code page " + std::to_string(GetACP())), std::string::npos)
+            << record;
+    }
+    EXPECT_TRUE(named);
+}
+
 TEST_F(LogWineTest, StampRecordsEachStep) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
@@ -263,17 +314,14 @@ TEST_F(LogWineTest, StampRecordsEachStep) {
         }));
 }
 
-// The tool beside this program, asked to restore from the log into `regFile`, on the
-// process's own code page where the tool knows it.
+// The tool beside this program, asked to restore from the log into `regFile`; the log names
+// the code page its calls ran under.
 std::string RestoreCommand(const std::string& logPath, const std::string& regFile) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string tool(self);
     tool = tool.substr(0, tool.find_last_of('\\') + 1) + "instdll-inspect.exe";
-    const UINT codePage = GetACP();
-    const bool known = codePage == 1251 || codePage == 1252 || codePage == 932;
-    return "\"" + tool + "\" --code-page " + std::to_string(known ? codePage : 1252) +
-           " --restore \"" + logPath + "\" --out \"" + regFile + "\"";
+    return "\"" + tool + "\" --restore \"" + logPath + "\" --out \"" + regFile + "\"";
 }
 
 // What the pruning touches: the family's machine keys (the counter among them) and the

@@ -22,6 +22,7 @@
 #include "stamping/pe_overlay.h"
 #include "stamping/resource_file.h"
 #include "stamping/user_params.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
 
@@ -196,6 +197,15 @@ TEST_F(UserParamsTest, EveryCallReplacesBothAndLeavesNothingStale) {
         EXPECT_EQ(after[kSecond], call.second);
         EXPECT_EQ(WithoutParams(after), WithoutParams(before));
     }
+}
+
+// The box's caption passes the code page on its way to the window; the resources keep the bytes.
+TEST_F(UserParamsTest, TextOfTheCodePageReachesTheBoxAndTheResourcesWhole) {
+    const std::string word = CodePageWord();
+    ExpectOkBox(Write(target.c_str(), word.c_str(), ("a" + word).c_str()), target, word);
+    const Resources after = ResourcesOf(target);
+    EXPECT_EQ(after.at(kFirst), word);
+    EXPECT_EQ(after.at(kSecond), "a" + word);
 }
 
 TEST_F(UserParamsTest, KeepsWhatFollowsTheSectionsAndTheAttributes) {
