@@ -1,25 +1,33 @@
 // instdll-inspect on a generated export of the size real ones have: 200 MB of UTF-16LE, mostly
 // other vendors' keys, with 5,000 family components in the uninstall list and the product key.
 // Loads it from disk and builds the catalogue; reports the throughput and the peak memory.
+// --export_mb=N generates N MB instead, with the components in the same proportion.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench/generated_file.h"
+#include "inspect/code_page_converter.h"
 #include "inspect/questions.h"
-#include "inspect/reg_file_reader.h"
+#include "inspect/registry_import.h"
+#include "regfile/reg_file_reader.h"
+#include "registry/memory_registry.h"
+#include "registry/registry_view.h"
 #include "text/host_code_page.h"
 
 namespace {
 
 using namespace instdll;
 using namespace instdll::inspect;
+using namespace instdll::bench;
 
-constexpr std::size_t kExportBytes = std::size_t{200} << 20;
-constexpr int kComponents = 5000;
+constexpr std::size_t kDefaultExportMegabytes = 200;
+constexpr std::size_t kComponentsPerMegabyte = 25;
 constexpr unsigned kCodePage = 1251;
 
 // Writes UTF-8 text out as UTF-16LE, in chunks, so the generator itself stays small.
@@ -75,32 +83,28 @@ std::string OtherKey(std::size_t i) {
     return key + "00\r\n\r\n";
 }
 
-std::string GenerateExport() {
-    const std::string path = "/tmp/instdll-inspect-benchmark.reg";
+std::string GenerateExport(std::size_t bytes, std::size_t components) {
+    const std::string path = GeneratedFilePath("instdll-inspect-benchmark", ".reg");
     Utf16File file(path);
     file.Write("Windows Registry Editor Version 5.00\r\n\r\n");
     std::size_t other = 0;
-    for (int i = 0; i < kComponents; ++i) {
-        file.Write(FamilyComponent(i));
+    for (std::size_t i = 0; i < components; ++i) {
+        file.Write(FamilyComponent(static_cast<int>(i)));
         // The family's keys spread through the file, as in a real export.
-        for (std::size_t target = kExportBytes * static_cast<std::size_t>(i + 1) / kComponents;
-             file.size() < target;) {
+        for (std::size_t target = bytes * (i + 1) / components; file.size() < target;) {
             file.Write(OtherKey(other++));
         }
     }
     return path;
 }
 
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
 void LoadAndCatalogue(benchmark::State& state) {
-    const std::string path = GenerateExport();
+    const auto megabytes = static_cast<std::size_t>(state.range(0));
+    const std::size_t components = megabytes * kComponentsPerMegabyte;
+    const std::string path = GenerateExport(megabytes * kMegabyte, components);
     const auto converter = MakeCodePageConverter(kCodePage);
     const HostCodePage codePage(kCodePage);
+    const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         MemoryRegistry registry;
         RegistryImport import(registry, *converter, codePage);
@@ -108,15 +112,28 @@ void LoadAndCatalogue(benchmark::State& state) {
         if (ReadRegFile(in, *converter, import)) state.SkipWithError("the export did not read");
         const CatalogueAnswer answer =
             AskCatalogue(registry, RegistryView::For(32, import.sawWow6432Node()), codePage);
-        if (answer.entries.size() != kComponents) state.SkipWithError("components missing");
+        if (answer.entries.size() != components) state.SkipWithError("components missing");
     }
-    state.SetBytesProcessed(state.iterations() *
-                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    const double megabytesRead = static_cast<double>(state.iterations()) *
+                                 static_cast<double>(std::filesystem::file_size(path)) / kMegabyte;
+    state.counters["MB/s"] = megabytesRead / seconds.count();
     state.counters["peak_MB"] = PeakMegabytes();
-    std::remove(path.c_str());
+    std::filesystem::remove(path);
 }
-BENCHMARK(LoadAndCatalogue)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::size_t megabytes = kDefaultExportMegabytes;
+    if (!MegabytesFromArguments(argc, argv, "--export_mb=", megabytes)) return 1;
+    benchmark::RegisterBenchmark("LoadAndCatalogue", LoadAndCatalogue)
+        ->Arg(static_cast<std::int64_t>(megabytes))
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,21 +1,25 @@
 // instdll-inspect --restore on generated call logs of 100 MB, through the tool's own entry point,
 // with the throughput and the peak memory: setup runs one after another, each cataloguing,
 // finding its log and pruning two components of two keys each; and a log shaped to cost memory,
-// each line a pruning call's start from a process of its own.
+// each line a pruning call's start from a process of its own. --log_mb=N generates N MB instead.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
 
+#include "bench/generated_file.h"
 #include "inspect/tool.h"
 
 namespace {
 
-constexpr std::size_t kLogBytes = std::size_t{100} << 20;
+using namespace instdll::bench;
+
+constexpr std::size_t kDefaultLogMegabytes = 100;
 
 class LogWriter {
 public:
@@ -85,10 +89,10 @@ void SetupRun(LogWriter& log, std::size_t run) {
               "returned 1"});
 }
 
-std::string GenerateLog(bool manyProcesses) {
-    const std::string path = "/tmp/instdll-restore-benchmark.log";
+std::string GenerateLog(bool manyProcesses, std::size_t bytes) {
+    const std::string path = GeneratedFilePath("instdll-restore-benchmark", ".log");
     LogWriter log(path);
-    for (std::size_t run = 0; log.size() < kLogBytes; ++run) {
+    for (std::size_t run = 0; log.size() < bytes; ++run) {
         if (manyProcesses) {
             log.Call(static_cast<unsigned>(run), run, "RemoveAllInCatExcept", {"called"});
         } else {
@@ -98,29 +102,27 @@ std::string GenerateLog(bool manyProcesses) {
     return path;
 }
 
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
 // The peak is the process's: the ordinary log is measured first, before the other has raised it.
 void Restore(benchmark::State& state, bool manyProcesses, int expectedStatus) {
-    const std::string path = GenerateLog(manyProcesses);
+    const auto megabytes = static_cast<std::size_t>(state.range(0));
+    const std::string path = GenerateLog(manyProcesses, megabytes * kMegabyte);
     const std::string regFile = path + ".reg";
     // The answer is discarded, so that only the tool's own memory is measured.
     std::ostream discarded(nullptr);
+    const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         const int status = instdll::inspect::RunInspect({"--restore", path, "--out", regFile},
                                                         discarded, discarded);
         if (status != expectedStatus) state.SkipWithError("unexpected exit status");
     }
-    const auto logBytes = static_cast<std::int64_t>(std::filesystem::file_size(path));
-    state.SetBytesProcessed(state.iterations() * logBytes);
-    state.counters["log_MB"] = static_cast<double>(logBytes) / (1 << 20);
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    const double logMegabytes = static_cast<double>(std::filesystem::file_size(path)) / kMegabyte;
+    state.counters["MB/s"] =
+        static_cast<double>(state.iterations()) * logMegabytes / seconds.count();
+    state.counters["log_MB"] = logMegabytes;
     if (std::filesystem::exists(regFile)) {
         state.counters["reg_MB"] =
-            static_cast<double>(std::filesystem::file_size(regFile)) / (1 << 20);
+            static_cast<double>(std::filesystem::file_size(regFile)) / kMegabyte;
     }
     state.counters["peak_MB"] = PeakMegabytes();
     std::remove(regFile.c_str());
@@ -129,9 +131,28 @@ void Restore(benchmark::State& state, bool manyProcesses, int expectedStatus) {
 
 void OrdinaryCalls(benchmark::State& state) { Restore(state, false, 0); }
 void OneProcessPerLine(benchmark::State& state) { Restore(state, true, 2); }
-BENCHMARK(OrdinaryCalls)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK(OneProcessPerLine)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+struct Restoring {
+    const char* name;
+    void (*run)(benchmark::State&);
+};
+constexpr Restoring kRestorings[] = {{"OrdinaryCalls", OrdinaryCalls},
+                                     {"OneProcessPerLine", OneProcessPerLine}};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::size_t megabytes = kDefaultLogMegabytes;
+    if (!MegabytesFromArguments(argc, argv, "--log_mb=", megabytes)) return 1;
+    for (const Restoring& restoring : kRestorings) {
+        benchmark::RegisterBenchmark(restoring.name, restoring.run)
+            ->Arg(static_cast<std::int64_t>(megabytes))
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1)
+            ->UseRealTime();
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -71,6 +71,13 @@ const CommandCase kCommandCases[] = {
     {932,
      Uninstaller(" -f\"D:\\l.isu\" \x95\\-c\"D:\\uninst.dll\""),
      {"D:\\", "l.isu", "", "D:\\uninst.dll"}},
+    // Under UTF-8 the character before "-c" may take four bytes: U+20BB7.
+    {65001,
+     Uninstaller(" -f\"D:\\\xF0\xA0\xAE\xB7\\l.isu\" X\xF0\xA0\xAE\xB7-c\"D:\\uninst.dll\""),
+     {"D:\\\xF0\xA0\xAE\xB7\\", "l.isu", "X", "D:\\uninst.dll"}},
+    {1252,
+     Uninstaller(" -f\"D:\\l.isu\" X\xF0\xA0\xAE\xB7-c\"D:\\uninst.dll\""),
+     {"D:\\", "l.isu", "X\xF0\xA0\xAE", "D:\\uninst.dll"}},
 };
 
 TEST(ParseUninstallCommand, CutsTheCommandByItsMarkers) {
@@ -107,6 +114,9 @@ const DisplayNameCase kDisplayNameCases[] = {
     {932, "Zk:Sample 7.5\x95\\Net", "Zk:Sample Net"},
     {1252, "Zk:Sample 7.5\x95\\Net", "Zk:Sample \\Net"},
     {932, "Zk:Sample 7.5\x95", "Zk:Sample "},
+    {65001, "Zk:Sample 7.5\xF0\xA0\xAE\xB7Net", "Zk:Sample Net"},
+    {65001, "Zk:Sample 7.5\xD0\x96Net", "Zk:Sample Net"},
+    {65001, "Zk:Sample 7.5\xF0\xA0Net", "Zk:Sample \xA0Net"},  // a cut sequence: one byte goes
 };
 
 TEST(CatalogKeyOfDisplayName, CutsTheFirstVersionAndTheCharacterAfterIt) {

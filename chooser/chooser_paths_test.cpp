@@ -113,6 +113,10 @@ TEST(ChooserPaths, AProposalWithoutItsZeroIsCutOnACharacterBoundary) {
     buffer[258] = 'p';
     buffer[259] = '\0';
     EXPECT_EQ(ProposedPath(buffer, HostCodePage(932)), std::string(259, 'p'));
+    // A four-byte UTF-8 character across the 257th to 260th bytes.
+    std::memcpy(buffer + 256, "\xF0\xA0\xAE\xB7", 4);
+    EXPECT_EQ(ProposedPath(buffer, HostCodePage(65001)), std::string(256, 'p'));
+    EXPECT_EQ(ProposedPath(buffer, HostCodePage(1252)), std::string(256, 'p') + "\xF0\xA0\xAE");
     EXPECT_EQ(ProposedPath("C:\\\x95\\", HostCodePage(932)), "C:\\\x95\\");
     EXPECT_EQ(ProposedPath(nullptr, HostCodePage(932)), "");
 }

@@ -74,7 +74,7 @@ echo "As planned: $(keys_gone "$before" "$after" | wc -l) keys deleted," \
 echo
 
 echo "== Putting it back: instdll-inspect --restore on the log, imported with regedit /s"
-"$WINE" "$inspect" --code-page 1252 --restore "$(windows_path "$work/instdll.log")" \
+"$WINE" "$inspect" --restore "$(windows_path "$work/instdll.log")" \
     --out "$(windows_path "$work/restore.reg")" --live | tr -d '\r'
 "$WINE" regedit /S "$(windows_path "$work/restore.reg")"
 # What the pruning deleted: the restore leaves alone the title the setup added (under

@@ -1,15 +1,17 @@
 // The .reg reader on any bytes, in each supported code page, then the catalogue and a pruning
 // with its backup on whatever it imported. Checks that a failure names a line of the input,
-// that no handle leaks, and that the backup of a pruning reads back as an export.
+// that no handle leaks, and that the backup of a pruning, unless refused, reads back as an export.
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <variant>
 
+#include "fuzz/text_input.h"
 #include "inspect/backup_file.h"
 #include "inspect/questions.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/memory_registry.h"
 #include "text/host_code_page.h"
 
@@ -18,11 +20,8 @@ namespace {
 using namespace instdll;
 using namespace instdll::inspect;
 
-constexpr unsigned kCodePages[] = {1251, 1252, 932};
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzzing::kCodePages;
+using fuzzing::Require;
 
 std::size_t LineCount(const std::string& bytes) {
     std::size_t lines = 1;
@@ -58,8 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const PruneAnswer answer = AskPrune(registry, view, ansi, directory, "X");
     Require(registry.OpenHandleCount() == 0);
-    RegistryImport restore(registry, *converter, ansi);
-    std::istringstream backup(BackupRegFile(answer, *converter));
-    Require(!ReadRegFile(backup, *converter, restore));
+    const auto file = BackupRegFile(answer, *converter);
+    if (const auto* written = std::get_if<std::string>(&file)) {
+        RegistryImport restore(registry, *converter, ansi);
+        std::istringstream backup(*written);
+        Require(!ReadRegFile(backup, *converter, restore));
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "catalog/split_path.h"
 #include "catalog/uninstall_entry.h"
 #include "text/host_code_page.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -49,15 +50,17 @@ void CheckCommand(const std::string& command, const AnsiCodePage& codePage) {
 void CheckDisplayName(const std::string& displayName, const AnsiCodePage& codePage) {
     const std::string key = CatalogKeyOfDisplayName(displayName, codePage);
     Require(key == displayName || key.size() + 3 <= displayName.size());
+    // The character after the version goes whole, so UTF-8 text stays UTF-8.
+    Require(!codePage.IsUtf8() || !IsWellFormedUtf8(displayName) || IsWellFormedUtf8(key));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const HostCodePage western(1252);
-    static const HostCodePage japanese(932);
+    static const HostCodePage codePages[] = {HostCodePage(1252), HostCodePage(932),
+                                             HostCodePage(65001)};
     if (size == 0) return 0;
-    const AnsiCodePage& codePage = (data[0] & 1) != 0 ? japanese : western;
+    const AnsiCodePage& codePage = codePages[data[0] % 3];
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     CheckSplit(text, codePage);
     CheckCommand(text, codePage);

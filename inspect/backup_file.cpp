@@ -1,6 +1,5 @@
 #include "inspect/backup_file.h"
 
-#include "inspect/reg_file_writer.h"
 #include "inspect/registry_import.h"
 #include "inspect/shown_text.h"
 
@@ -33,7 +32,8 @@ RegFileKey FileKey(const std::string& path, const std::vector<ValueSnapshot>& va
 
 }  // namespace
 
-std::string BackupRegFile(const PruneAnswer& answer, const CodePageConverter& converter) {
+std::variant<std::string, Unwritable> BackupRegFile(const PruneAnswer& answer,
+                                                    const CodePageConverter& converter) {
     std::vector<RegFileKey> keys;
     for (const KeyDeletion& deletion : answer.deletions) {
         if (deletion.result == 0)

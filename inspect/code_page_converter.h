@@ -7,6 +7,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "text/code_pages.h"
+
 namespace instdll::inspect {
 
 // Conversion between UTF-16 and one ANSI code page, strict both ways: text the code page
@@ -42,9 +44,16 @@ private:
     virtual std::optional<std::u16string> Decode(std::string_view ansi) const = 0;
 };
 
-// 1251 is the family's market; 1252 and 932 are the other code pages its customers run.
-inline bool IsSupportedCodePage(unsigned codePage) {
-    return codePage == 1251 || codePage == 1252 || codePage == 932;
+// Customers run every code page Windows uses as a system's ANSI code page.
+inline bool IsSupportedCodePage(unsigned codePage) { return IsAnsiCodePage(codePage); }
+
+// "874, 932, ..., 65001", for messages that say what is supported.
+inline std::string SupportedCodePageList() {
+    std::string list;
+    for (const unsigned codePage : kAnsiCodePages) {
+        list += (list.empty() ? "" : ", ") + std::to_string(codePage);
+    }
+    return list;
 }
 
 // Nothing for a code page that is not supported or not installed.

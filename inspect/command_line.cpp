@@ -13,7 +13,8 @@ const char kUsage[] =
     "Answers as InstDLL would on the registry in the export files (read in order) or, on\n"
     "Windows, on the machine's own registry; never writes to a registry (but for\n"
     "--restore --live, which raises the component counter).\n"
-    "  --code-page N        the customer's ANSI code page: 1251 (default), 1252 or 932\n"
+    "  --code-page N        the customer's ANSI code page (default 1251): any Windows uses,\n"
+    "                       65001 for UTF-8; --restore takes it from the log where it is named\n"
     "  --view 32|64         for the 32-bit DLL (default; its HKLM\\SOFTWARE keys are under\n"
     "                       WOW6432Node on 64-bit Windows) or the 64-bit DLL\n"
     "  --json               one JSON object instead of tables\n"
@@ -93,7 +94,7 @@ std::optional<std::string> TakeValue(Options& options, const std::string& option
     } else if (const std::optional<unsigned> codePage = CodePageNumber(value)) {
         options.codePage = *codePage;
     } else {
-        return "unsupported code page " + value + " (1251, 1252 or 932)";
+        return "unsupported code page " + value + " (" + SupportedCodePageList() + ")";
     }
     return std::nullopt;
 }

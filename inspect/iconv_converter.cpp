@@ -92,7 +92,8 @@ private:
 
 std::unique_ptr<CodePageConverter> MakeCodePageConverter(unsigned codePage) {
     if (!IsSupportedCodePage(codePage)) return nullptr;
-    auto converter = std::make_unique<IconvConverter>("CP" + std::to_string(codePage));
+    auto converter = std::make_unique<IconvConverter>(
+        codePage == kUtf8CodePage ? "UTF-8" : "CP" + std::to_string(codePage));
     if (!converter->valid()) return nullptr;
     return converter;
 }

@@ -13,9 +13,6 @@
 namespace instdll::inspect {
 namespace {
 
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegMultiSz = 7;
-
 char16_t FoldAscii(char16_t c) {
     return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
 }
@@ -144,10 +141,6 @@ std::u16string Utf16Units(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
-bool IsTextType(std::uint32_t type) {
-    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
-}
-
 // The library's own test, on the name as the code page holds it; a name it cannot hold is left
 // out all the same.
 bool RegistryImport::IsFamilyName(std::u16string_view name) const {
@@ -167,11 +160,12 @@ bool RegistryImport::ToAnsiPath(const std::vector<std::u16string_view>& parts, s
 }
 
 void RegistryImport::NoteUnrepresentableKey(std::u16string_view path) {
-    unrepresentable_.push_back({ShownUtf8(path), std::string(), true, false});
+    unrepresentable_.push_back({PrintableUtf8(path), std::string(), true, false});
 }
 
 void RegistryImport::NoteUnrepresentableValue(std::u16string_view name) {
-    unrepresentable_.push_back({ShownUtf8(currentPath_), ShownUtf8(name), false, name.empty()});
+    unrepresentable_.push_back(
+        {PrintableUtf8(currentPath_), PrintableUtf8(name), false, name.empty()});
 }
 
 void RegistryImport::OpenKey(std::u16string_view path) {
@@ -195,8 +189,10 @@ void RegistryImport::OpenKey(std::u16string_view path) {
         NoteUnrepresentableKey(path);
         return;
     }
-    if (placement.standsForSubkeys &&
-        HasSubkey(registry_, *root, ansiPath.substr(0, ansiPath.rfind('\\')))) {
+    std::string ansiParent;
+    if (placement.standsForSubkeys && !parts.empty() &&
+        ToAnsiPath({parts.begin(), parts.end() - 1}, ansiParent) &&
+        HasSubkey(registry_, *root, ansiParent)) {
         return;
     }
     RegistryKey key(registry_);

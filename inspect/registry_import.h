@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "inspect/code_page_converter.h"
-#include "inspect/reg_file_sink.h"
+#include "regfile/reg_file_sink.h"
+#include "regfile/reg_file_writer.h"
 #include "registry/memory_registry.h"
 #include "registry/registry_key.h"
 #include "registry/root_names.h"
@@ -63,8 +64,5 @@ private:
     std::vector<Unrepresentable> unrepresentable_;
     bool sawWow6432Node_ = false;
 };
-
-// True for the predefined text types, whose data pass the code page.
-bool IsTextType(std::uint32_t type);
 
 }  // namespace instdll::inspect

@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "catalog/family_prefix.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/unicode_text.h"
 #include "log/call_log.h"
 #include "log/log_format.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_access.h"
 #include "registry/registry_paths.h"
 
@@ -32,7 +32,7 @@ constexpr char16_t kSoftware[] = u"SOFTWARE\\";
 constexpr char16_t kWow64Node[] = u"WOW6432Node\\";
 
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-std::string Shown(std::u16string_view text) { return ShownUtf8(text); }
+std::string Shown(std::u16string_view text) { return PrintableUtf8(text); }
 
 bool StartsWith(std::u16string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.substr(0, prefix.size()) == Ascii(prefix);
@@ -198,6 +198,7 @@ struct OpenCall {
     PruneCall call;
     bool selected = false;
     std::optional<ProcessView> view;
+    const CodePageConverter* codePage = nullptr;  // the one the log names, else the one given
     std::unique_ptr<KeyBlock> key;
     bool counterLogged = false;  // "wrote [counter]" or "counter not written" seen
 };
@@ -261,6 +262,21 @@ public:
 private:
     void Gap(std::size_t line, const std::string& what) {
         gaps_.emplace_back(line, "line " + std::to_string(line) + ": " + what);
+    }
+
+    // The converter for a code page number as the process line gives it; null when the number
+    // is no supported code page or this machine lacks it.
+    const CodePageConverter* RecordedCodePage(std::u16string_view digits) {
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+            return nullptr;
+        }
+        unsigned number = 0;
+        for (const char16_t digit : digits)
+            number = number * 10 + static_cast<unsigned>(digit - u'0');
+        std::unique_ptr<CodePageConverter>& converter = recorded_[number];
+        if (!converter) converter = MakeCodePageConverter(number);
+        return converter.get();
     }
 
     bool Selected(std::uint32_t pid, const std::string& time) const {
@@ -344,8 +360,16 @@ private:
     }
 
     std::optional<LogRefusal> View(OpenCall& open, const Record& record) {
-        const std::u16string_view view =
-            std::u16string_view(record.text).substr(sizeof kLogProcess - 1);
+        std::u16string_view view = std::u16string_view(record.text).substr(sizeof kLogProcess - 1);
+        const std::size_t mark = view.find(Ascii(kLogCodePage));
+        if (mark != std::u16string_view::npos) {
+            open.codePage = RecordedCodePage(view.substr(mark + sizeof kLogCodePage - 1));
+            if (open.codePage == nullptr) {
+                return LogRefusal{record.line, "a code page this machine converts (" +
+                                                   SupportedCodePageList() + ")"};
+            }
+            view = view.substr(0, mark);
+        }
         if (view == Ascii(kLogProcessWow64)) {
             open.view = ProcessView::Wow64;
         } else if (view == Ascii(kLogProcess64) || view == Ascii(kLogProcess32)) {
@@ -359,7 +383,8 @@ private:
     }
 
     std::optional<LogRefusal> Key(OpenCall& open, const Record& record) {
-        open.key = std::make_unique<KeyBlock>(converter_, record.line);
+        open.key = std::make_unique<KeyBlock>(
+            open.codePage != nullptr ? *open.codePage : converter_, record.line);
         KeyBlock& key = *open.key;
         if (StartsWith(record.text, "[?\\")) {
             Gap(record.line,
@@ -396,7 +421,7 @@ private:
     }
 
     static std::string KeyShown(const KeyBlock& key) {
-        return "[" + Shown(key.collector.key().path) + "]";
+        return '[' + Shown(key.collector.key().path) + ']';
     }
 
     std::optional<LogRefusal> Value(OpenCall& open, const Record& record) {
@@ -421,7 +446,7 @@ private:
                                                " characters"};
         } else if (key.collector.TakeUnconverted()) {
             Gap(record.line, "a value of " + KeyShown(key) +
-                                 " whose text is not in the code page given: not put back");
+                                 " whose text is not in the call's code page: not put back");
         }
         return std::nullopt;
     }
@@ -511,6 +536,7 @@ private:
     const RestoreFilter& filter_;
     const CodePageConverter& converter_;
     const AnsiCodePage& codePage_;
+    std::map<unsigned, std::unique_ptr<CodePageConverter>> recorded_;
     RestorePlan plan_;
     std::map<std::uint32_t, std::optional<Record>> pending_;
     std::map<std::uint32_t, OpenCall> calls_;

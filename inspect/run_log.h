@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "inspect/code_page_converter.h"
-#include "inspect/reg_file_writer.h"
+#include "regfile/reg_file_writer.h"
 #include "text/ansi_text.h"
 
 namespace instdll::inspect {

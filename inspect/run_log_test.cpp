@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "inspect/reg_file_reader.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_access.h"
 #include "text/host_code_page.h"
 
@@ -445,6 +445,49 @@ TEST(RunLog, NamesTheCallsAndTheCounterInTheProcessView) {
               "HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Components");
 }
 
+// A display name as the DLL logs text it cannot show as a string: its ANSI bytes, "Łódź" in
+// code page 1250. The process line's code page reads them, whatever the one given; a log without
+// one is read in the one given, and a code page the tool does not know refuses the log.
+TEST(RunLog, ReadsEachCallsTextInTheCodePageItsLogNames) {
+    const auto given = MakeCodePageConverter(1251);
+    enum class Outcome { Read, LeftOut, Refused };
+    const struct {
+        std::string process;
+        Outcome outcome;
+        std::u16string displayName;
+    } cases[] = {
+        {"64-bit, code page 1250", Outcome::Read, u"Łódź"},
+        {"32-bit on 64-bit Windows, code page 1250", Outcome::Read, u"Łódź"},
+        {"64-bit", Outcome::Read, u"Јуdџ"},
+        {"64-bit, code page 65001", Outcome::LeftOut, u""},
+        {"64-bit, code page 437", Outcome::Refused, u""},
+        {"64-bit, code page ", Outcome::Refused, u""},
+        {"64-bit, code page 1250x", Outcome::Refused, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.process);
+        std::istringstream in(
+            Lines(5, {"called", "process: " + c.process, "counter @=dword:00000005", kUninstallKey,
+                      "\"DisplayName\"=hex(1):a3,f3,64,9f,00", "deleted, with 1 value",
+                      kCounterWrite, "returned 1"}));
+        const auto read = ReadRunLog(in, {}, *given, HostCodePage(1251));
+        if (c.outcome == Outcome::Refused) {
+            ASSERT_TRUE(std::holds_alternative<LogRefusal>(read));
+            EXPECT_EQ(std::get<LogRefusal>(read).line, 2U);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<RestorePlan>(read))
+            << std::get<LogRefusal>(read).expected;
+        const RestorePlan& plan = std::get<RestorePlan>(read);
+        if (c.outcome == Outcome::LeftOut) {
+            ASSERT_FALSE(plan.gaps.empty());
+            EXPECT_NE(plan.gaps[0].find("not in the call's code page"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(Listing(plan).back(), "DisplayName=1:" + Utf16Data(c.displayName));
+    }
+}
+
 TEST(RunLog, KeyInViewMovesOnlyMachineSoftwareOfA32BitProcessOn64BitWindows) {
     const struct {
         std::u16string path;
@@ -463,26 +506,6 @@ TEST(RunLog, KeyInViewMovesOnlyMachineSoftwareOfA32BitProcessOn64BitWindows) {
          u"HKEY_CURRENT_USER\\Software\\Zk"},
     };
     for (const auto& c : cases) EXPECT_EQ(KeyInView(c.path, c.view), c.expected);
-}
-
-// The file that the restore writes reads back as what it holds, with a string whose control
-// character would break its line written as hex(1).
-TEST(RegFileWriter, WritesVersion5InUtf16WithCrLf) {
-    RegFileValue text{u"Имя", 1, {}};
-    AppendUtf16Le(text.data, std::u16string(u"a\nb\0", 4));
-    const std::string bytes = RegFileBytes({{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk", {text}}});
-    ASSERT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE"
-                                              "W\0",
-                                              4));
-    std::u16string file;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        file += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                      static_cast<std::uint8_t>(bytes[i + 1]) << 8);
-    }
-    EXPECT_EQ(file,
-              u"Windows Registry Editor Version 5.00\r\n\r\n"
-              u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk]\r\n"
-              u"\"Имя\"=hex(1):61,00,0a,00,62,00,00,00\r\n\r\n");
 }
 
 }  // namespace

@@ -9,13 +9,13 @@ namespace instdll::inspect {
 
 std::string ShownText::operator()(const std::string& ansi) const {
     if (const std::optional<std::u16string> text = converter_.ToUnicode(ansi)) {
-        return ShownUtf8(*text);
+        return PrintableUtf8(*text);
     }
     std::string shown;
     for (char c : ansi) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x80) {
-            shown += c;
+            shown += PrintableUtf8(std::u16string(1, static_cast<char16_t>(byte)));
         } else {
             char escape[5];
             std::snprintf(escape, sizeof escape, "\\x%02X", byte);

@@ -112,13 +112,13 @@ public:
     }
 
 private:
-    std::string Quoted(const std::string& ansi) const { return "\"" + text_(ansi) + "\""; }
+    std::string Quoted(const std::string& ansi) const { return '"' + text_(ansi) + '"'; }
 
     std::string Value(const ValueSnapshot& value) const {
         const std::string name = value.name.empty() ? "@" : Quoted(value.name);
         std::string data;
         if (IsTextType(value.type)) {
-            data = "\"" + text_.Data(value.data) + "\"";
+            data = '"' + text_.Data(value.data) + '"';
         } else if (value.type == kRegDword && value.data.size() == 4) {
             data = "dword " + std::to_string(Number(value.data));
         } else {

@@ -9,12 +9,12 @@
 
 #include "inspect/backup_file.h"
 #include "inspect/command_line.h"
-#include "inspect/reg_file_reader.h"
+#include "inspect/converted_code_page.h"
 #include "inspect/report.h"
 #include "inspect/run_log.h"
 #include "inspect/unicode_text.h"
 #include "log/log_format.h"
-#include "text/host_code_page.h"
+#include "regfile/reg_file_reader.h"
 
 #ifdef _WIN32
 #include "inspect/live_registry.h"
@@ -73,14 +73,60 @@ std::optional<int> OpenFile(const std::string& file, std::ifstream& in, const Fa
     return std::nullopt;
 }
 
-std::optional<int> WriteFile(const std::string& file, const std::string& bytes,
-                             const Failure& failure) {
+// Whether `output` is one of the files the tool reads: writing it would truncate the input
+// while it is still needed, or lose it on a failure.
+bool IsInput(const std::string& output, const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) {
+        std::error_code ignored;
+        if (std::filesystem::equivalent(FilePath(output), FilePath(input), ignored)) return true;
+    }
+    return false;
+}
+
+// Written beside `file` under another name and renamed over it once complete, so that a
+// failure leaves no half file and whatever `file` held before.
+std::optional<int> WriteWhole(const std::string& file, const std::string& bytes,
+                              const Failure& failure) {
+    const std::filesystem::path target = FilePath(file);
+    std::filesystem::path partial = target;
+    partial += ".partial";
+    std::error_code error;
+    std::filesystem::remove(partial, error);
     errno = 0;
-    std::ofstream output(FilePath(file), std::ios::binary);
+    std::ofstream output(partial, std::ios::binary);
     output << bytes;
     output.close();
-    if (!output) return failure.File("write", file, errno);
+    if (!output) {
+        const int reason = errno;
+        std::filesystem::remove(partial, error);
+        return failure.File("write", file, reason);
+    }
+    std::filesystem::rename(partial, target, error);
+    if (error) {
+        const std::string reason = error.message();
+        std::filesystem::remove(partial, error);
+        return failure.Error("cannot write " + file + ": " + reason);
+    }
     return std::nullopt;
+}
+
+// The .reg file `file`, unless a name in it cannot be written or `file` is an input.
+std::optional<int> WriteRegFile(const std::string& file,
+                                const std::variant<std::string, Unwritable>& contents,
+                                const std::vector<std::string>& inputs, const Failure& failure) {
+    if (IsInput(file, inputs)) {
+        return failure.Error("cannot write " + file + ": it is a file this run reads");
+    }
+    if (const auto* unwritable = std::get_if<Unwritable>(&contents)) {
+        std::string what = '[' + PrintableUtf8(unwritable->path) + ']';
+        if (unwritable->valueName) {
+            what = "value \"" + PrintableUtf8(*unwritable->valueName) + "\" of " + what;
+        }
+        return failure.Error(
+            "nothing written to " + file + ": " + what + " cannot be written " +
+            "to a .reg file that every importer reads back as it is: " + unwritable->reason);
+    }
+    return WriteWhole(file, std::get<std::string>(contents), failure);
 }
 
 // Loads every source into `import` and tells which view the answers are for; the status of the
@@ -118,7 +164,7 @@ std::optional<std::string> AnsiArgument(const std::string& utf8,
 // "[HKEY_LOCAL_MACHINE\...\Components] by N": raised on the machine with --live, else left to
 // the reader, since a .reg file can only set a value that another setup may have changed since.
 void ReportCounter(const CounterRaise& raise, bool live, std::ostream& out) {
-    const std::string key = "[" + ShownUtf8(raise.keyPath) + "]";
+    const std::string key = '[' + PrintableUtf8(raise.keyPath) + ']';
     const std::string by = std::to_string(raise.by);
     out << "Component counter " << key << ": ";
 #ifdef _WIN32
@@ -172,8 +218,8 @@ int Answer(const Options& options, MemoryRegistry& registry, RegistryView view,
         case Question::Prune: {
             const PruneAnswer answer = AskPrune(registry, view, codePage, *first, *second);
             if (options.backup) {
-                const std::optional<int> status =
-                    WriteFile(*options.backup, BackupRegFile(answer, converter), failure);
+                const std::optional<int> status = WriteRegFile(
+                    *options.backup, BackupRegFile(answer, converter), options.files, failure);
                 if (status) return *status;
             }
             report->Prune(left, *first, *second, answer);
@@ -199,7 +245,7 @@ void ReportRestore(const Options& options, const RestorePlan& plan, std::ostream
     }
     out << "Written to " << *options.out << " (import it with reg import or regedit /s):\n";
     for (const RegFileKey& key : plan.keys) {
-        out << "  [" << ShownUtf8(key.path) << "] " << key.values.size()
+        out << "  [" << PrintableUtf8(key.path) << "] " << key.values.size()
             << (key.values.size() == 1 ? " value" : " values") << "\n";
     }
     for (const CounterRaise& raise : plan.counter) ReportCounter(raise, options.live, out);
@@ -214,7 +260,7 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
     const std::string& log = options.first;
     std::ifstream in;
     if (const std::optional<int> status = OpenFile(log, in, failure)) return *status;
-    const HostCodePage codePage(options.codePage);
+    const ConvertedCodePage codePage(options.codePage, converter);
     const auto read = ReadRunLog(in, RestoreFilter{options.pid, options.from}, converter, codePage);
     if (in.bad()) return failure.File("read", log, 0);
     if (const auto* refusal = std::get_if<LogRefusal>(&read)) {
@@ -228,7 +274,7 @@ int Restore(const Options& options, const CodePageConverter& converter, std::ost
                              plan.gaps);
     }
     if (const std::optional<int> status =
-            WriteFile(*options.out, RegFileBytes(plan.keys), failure)) {
+            WriteRegFile(*options.out, RegFileBytes(plan.keys), {log}, failure)) {
         return *status;
     }
     ReportRestore(options, plan, out);
@@ -247,8 +293,8 @@ int RunInspect(const std::vector<std::string>& arguments, std::ostream& out, std
         return failure.Error("code page " + std::to_string(options.codePage) + " is not installed");
     }
     if (options.question == Question::Restore) return Restore(options, *converter, out, failure);
-    const HostCodePage codePage(options.codePage);
-    MemoryRegistry registry;
+    const ConvertedCodePage codePage(options.codePage, *converter);
+    MemoryRegistry registry(&codePage);
     RegistryImport import(registry, *converter, codePage);
     const std::variant<RegistryView, int> loaded = Load(options, *converter, import, failure);
     if (const int* status = std::get_if<int>(&loaded)) return *status;

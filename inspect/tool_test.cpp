@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
 #include <fstream>
@@ -13,10 +14,10 @@
 
 #include "catalog/component_counter.h"
 #include "inspect/backup_file.h"
-#include "inspect/reg_file_reader.h"
 #include "inspect/registry_import.h"
 #include "inspect/shown_text.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_reader.h"
 #include "registry/registry_paths.h"
 #include "tests/common/registry_listing.h"
 #include "text/host_code_page.h"
@@ -96,7 +97,7 @@ std::int32_t CounterIn(MemoryRegistry& registry, const std::string& keyPath) {
 void ExpectBackupRestores(MemoryRegistry& original, MemoryRegistry& pruned,
                           const PruneAnswer& answer, const CodePageConverter& converter,
                           const AnsiCodePage& codePage) {
-    const std::string backup = BackupRegFile(answer, converter);
+    const std::string backup = std::get<std::string>(BackupRegFile(answer, converter));
     EXPECT_EQ(BackupText(backup).find("Components]"), std::string::npos);
     Import(pruned, converter, codePage, backup);
     if (const std::optional<CounterRaise> raise = BackupCounterRaise(answer, converter)) {
@@ -232,7 +233,10 @@ TEST(Tool, RefusesBadInvocationsWithStatus2AndNoAnswer) {
         {{good.path(), "--prune", "C:\\"}, "--prune needs 2 arguments", true},
         {{good.path(), "--find", "a", "--title", "a", "b"}, "one question at a time", true},
         {{good.path(), "--backup", "x.reg"}, "--backup goes with --prune", true},
-        {{good.path(), "--code-page", "437"}, "unsupported code page 437", true},
+        {{good.path(), "--code-page", "437"},
+         "unsupported code page 437 (874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, "
+         "1256, 1257, 1258, 65001)\n",
+         true},
         {{good.path(), "--view", "16"}, "--view is 32 or 64, not 16", true},
         {{good.path(), "--live"}, "--live reads a Windows machine's own registry", true},
         {{good.path(), "--code-page", "1252", "--find", "Каталог"},
@@ -351,6 +355,106 @@ TEST(Tool, BackupSaysHowFarToRaiseTheCounter) {
     std::remove(out.c_str());
 }
 
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A log of one pruning call by process 352 that deleted `key` with `values`.
+std::string PruneLog(const std::string& key, const std::vector<std::string>& values) {
+    std::vector<std::string> texts = {"called", "process: 64-bit", key};
+    texts.insert(texts.end(), values.begin(), values.end());
+    texts.push_back("deleted, with " + std::to_string(values.size()) + " values");
+    texts.push_back("returned 1");
+    std::string log;
+    for (const std::string& text : texts) {
+        log += "2026-12-09 04:21:51.286 [352] RemoveAllInCatExcept: " + text + "\r\n";
+    }
+    return log;
+}
+
+// A name no .reg line carries as it is refuses the file, named with its control characters
+// shown escaped; nothing is written, and what the target held stays.
+TEST(Tool, RefusesToWriteANameAnImporterWouldMisread) {
+    const std::string key = std::string(kProduct) + "Zk:B";
+    const struct {
+        const char* what;
+        std::string log;
+        std::string named;
+    } cases[] = {
+        {"carriage return in a key", PruneLog(key + "\r[Run]", {"@=\"x\""}),
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:B\\x0D[Run]"},
+        {"escape in a value name", PruneLog(key + "]", {"\"a\x1B[2Jb\"=\"x\""}),
+         "value \"a\\x1B[2Jb\" of [HKEY_LOCAL_MACHINE\\SOFTWARE\\Zk\\Zkv7\\7.5\\Zk:B]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScratchFile log(c.log);
+        const ScratchFile out("what was there");
+        const ToolRun run = RunTool({"--restore", log.path(), "--out", out.path()});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(c.named + " cannot be written"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\x1B'), std::string::npos);
+        EXPECT_EQ(FileBytes(out.path()), "what was there");
+    }
+}
+
+// The file goes beside its target under another name and replaces it only when whole: never
+// over an input, whatever name reaches it, and a write that fails leaves the old target.
+TEST(Tool, WritesItsFileWholeAndNeverOverAnInput) {
+    const std::string log = PruneLog(std::string(kProduct) + "Zk:B]", {"@=\"x\""});
+    const ScratchFile logFile(log);
+    const std::string link = logFile.path() + ".link";
+    ASSERT_EQ(symlink(logFile.path().c_str(), link.c_str()), 0);
+    for (const std::string& out : {logFile.path(), link}) {
+        const ToolRun run = RunTool({"--restore", logFile.path(), "--out", out});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err,
+                  "instdll-inspect: cannot write " + out + ": it is a file this run reads\n");
+    }
+    std::remove(link.c_str());
+    EXPECT_EQ(FileBytes(logFile.path()), log);
+
+    const ScratchFile exportFile("REGEDIT4\n" +
+                                 UninstallEntry("Zk:Core", "Zk:Core", "C:\\\\A", "CORE"));
+    const std::string exported = FileBytes(exportFile.path());
+    const ToolRun backup =
+        RunTool({exportFile.path(), "--prune", "C:\\A\\", "", "--backup", exportFile.path()});
+    EXPECT_EQ(backup.status, 2);
+    EXPECT_EQ(FileBytes(exportFile.path()), exported);
+
+    // A directory in the way: the complete file cannot take its place.
+    const std::string directory = logFile.path() + ".d";
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+    const ScratchFile inside("kept");
+    ASSERT_EQ(rename(inside.path().c_str(), (directory + "/kept").c_str()), 0);
+    const ToolRun blocked = RunTool({"--restore", logFile.path(), "--out", directory});
+    EXPECT_EQ(blocked.status, 2);
+    EXPECT_EQ(blocked.err.rfind("instdll-inspect: cannot write " + directory + ": ", 0), 0u)
+        << blocked.err;
+    EXPECT_EQ(FileBytes(directory + "/kept"), "kept");
+    EXPECT_FALSE(std::ifstream(directory + ".partial").good());
+    std::remove((directory + "/kept").c_str());
+    rmdir(directory.c_str());
+
+    const ScratchFile old("old contents");
+    const ToolRun replaced = RunTool({"--restore", logFile.path(), "--out", old.path()});
+    EXPECT_LT(replaced.status, 2) << replaced.err;  // written, whether or not the log is whole
+    EXPECT_EQ(FileBytes(old.path()).substr(0, 2), "\xFF\xFE");
+    EXPECT_FALSE(std::ifstream(old.path() + ".partial").good());
+}
+
+// Names from an export reach the terminal with their control characters escaped.
+TEST(Tool, ShowsControlCharactersInNamesEscaped) {
+    const ScratchFile exported("REGEDIT4\n" + std::string(kUninstall) +
+                               "Zk:\x1B]0;title\x07]\n\"DisplayName\"=\"a\x1B[2J\"\n");
+    const ToolRun run = RunTool({exported.path(), "--code-page", "1252"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Zk:\\x1B]0;title\\x07"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find_first_of("\x1B\x07"), std::string::npos) << run.out;
+}
+
 // The same component in each code page: the answers name it in that code page, and a name it
 // cannot hold is reported with its key and value, never replaced.
 TEST(Tool, AnswersInTheCustomersCodePage) {
@@ -381,6 +485,36 @@ TEST(Tool, AnswersInTheCustomersCodePage) {
         SCOPED_TRACE(row.codePage);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(row.expected), std::string::npos) << run.out;
+    }
+}
+
+// Exports written in the customer's code page, REGEDIT4 style: the directory is found whatever
+// its letter case, and a name is cut only between its characters: in 936 the second byte of
+// each of these two characters is 0x5C, and under UTF-8 the last one takes four bytes.
+TEST(Tool, ReadsExportsWrittenInTheCustomersCodePage) {
+    const struct {
+        unsigned codePage;
+        std::string name;
+        std::string asked;
+    } cases[] = {
+        {1250, "Łódź", "c:\\łÓDŹ\\"},
+        {936, "乗俓", "c:\\乗俓\\"},
+        {65001, "Жё𠮷", "c:\\жЁ𠮷\\"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.codePage);
+        const auto converter = MakeCodePageConverter(row.codePage);
+        ASSERT_NE(converter, nullptr);
+        const std::string text = "REGEDIT4\n" + UninstallEntry("Zk:" + row.name, "Zk:" + row.name,
+                                                               "C:\\\\" + row.name, "A");
+        const std::optional<std::string> ansi = converter->ToAnsi(*Utf8ToUtf16(text));
+        ASSERT_TRUE(ansi);
+        const ScratchFile file(*ansi);
+        const ToolRun run = RunTool(
+            {"--code-page", std::to_string(row.codePage), file.path(), "--find", row.asked});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(") = 1, log file \"" + row.name + ".isu\""), std::string::npos)
+            << run.out;
     }
 }
 
@@ -524,7 +658,7 @@ TEST(Views, BackupRestoresTheRedirectedKeys) {
     const PruneAnswer answer = AskPrune(pruned, kWow64, codePage, "C:\\A\\", "CORE");
     ASSERT_EQ(answer.prunedKeys.size(), 3u);
     ASSERT_TRUE(answer.counterWrite);
-    const std::string backup = BackupRegFile(answer, *converter);
+    const std::string backup = std::get<std::string>(BackupRegFile(answer, *converter));
     std::istringstream keyLines(BackupText(backup));
     std::size_t keys = 0;
     for (std::string line; std::getline(keyLines, line);) {

@@ -1,5 +1,7 @@
 #include "inspect/unicode_text.h"
 
+#include <cstdio>
+
 namespace instdll::inspect {
 namespace {
 
@@ -101,6 +103,22 @@ std::string ShownUtf8(std::u16string_view utf16) {
     std::string out;
     for (std::size_t at = 0; at < utf16.size();) {
         AppendUtf8(out, NextUtf16(utf16, at).value_or(kReplacement));
+    }
+    return out;
+}
+
+std::string PrintableUtf8(std::u16string_view utf16) {
+    std::string out;
+    for (std::size_t at = 0; at < utf16.size();) {
+        const char32_t code = NextUtf16(utf16, at).value_or(kReplacement);
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0)) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, code < 0x80 ? "\\x%02X" : "\\u%04X",
+                          static_cast<unsigned>(code));
+            out += escape;
+        } else {
+            AppendUtf8(out, code);
+        }
     }
     return out;
 }

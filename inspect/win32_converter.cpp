@@ -10,18 +10,23 @@ public:
     explicit Win32Converter(unsigned codePage) : codePage_(codePage) {}
 
 private:
+    // UTF-8 has no default character: the converter refuses the flag and the question, and
+    // writes a lone surrogate as U+FFFD, so the text must read back as it was.
     std::optional<std::string> Encode(std::u16string_view text) const override {
         if (text.empty()) return std::string();
         const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
         const int length = static_cast<int>(text.size());
+        const bool utf8 = codePage_ == CP_UTF8;
+        const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
         BOOL usedDefault = FALSE;
-        const int size = WideCharToMultiByte(codePage_, WC_NO_BEST_FIT_CHARS, wide, length, nullptr,
-                                             0, nullptr, &usedDefault);
+        BOOL* const asked = utf8 ? nullptr : &usedDefault;
+        const int size =
+            WideCharToMultiByte(codePage_, flags, wide, length, nullptr, 0, nullptr, asked);
         if (size <= 0 || usedDefault) return std::nullopt;
         std::string ansi(static_cast<std::size_t>(size), '\0');
-        WideCharToMultiByte(codePage_, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), size,
-                            nullptr, &usedDefault);
+        WideCharToMultiByte(codePage_, flags, wide, length, ansi.data(), size, nullptr, asked);
         if (usedDefault) return std::nullopt;
+        if (utf8 && Decode(ansi) != std::u16string(text)) return std::nullopt;
         return ansi;
     }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "log/log_format.h"
+#include "text/utf8.h"
 
 namespace instdll {
 namespace {
@@ -11,15 +12,6 @@ constexpr char kLineEnd[] = "\r\n";
 constexpr std::size_t kLineEndSize = sizeof kLineEnd - 1;
 // Room kept at the end of a line for the longest UTF-8 character and the line end.
 constexpr std::size_t kReserve = 4 + kLineEndSize;
-
-std::size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    if (lead >= 0xC0) return 2;
-    return 1;
-}
-
-bool IsContinuationByte(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 }  // namespace
 
@@ -50,7 +42,7 @@ void LogRecord::Flush() noexcept {
 // unconverted) is bounded all the same.
 void LogRecord::Put(char byte) noexcept {
     const auto unsignedByte = static_cast<unsigned char>(byte);
-    const std::size_t needed = IsContinuationByte(unsignedByte)
+    const std::size_t needed = IsUtf8ContinuationByte(unsignedByte)
                                    ? 1 + kLineEndSize
                                    : Utf8SequenceLength(unsignedByte) + kReserve;
     if (size_ + needed > kLineCapacity) {

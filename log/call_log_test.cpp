@@ -76,18 +76,20 @@ std::string JoinedBodies(const std::vector<std::string>& lines) {
     return joined;
 }
 
+// Characters of two, three and four bytes, each run after 0 to 3 ASCII bytes, so that a line's
+// end meets every byte of a character.
 TEST_F(CallLogTest, LongRecordGoesOnOverWholeLinesWithThePrefix) {
-    // Two-byte characters, so that a split inside one would show.
-    std::string text;
-    for (int i = 0; i < 700; ++i) text += "\xC3\xA9";
-    static std::string shared;
-    shared = text;
-    const std::vector<std::string> lines = Lines([](LogRecord& r) { r.Ansi(shared); });
-    ASSERT_GE(lines.size(), 3U);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(Body(lines[i], i == 0).size() % 2, 0U) << "a character was split";
+    for (const std::string character : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\xA0\xAE\xB7"}) {
+        for (std::size_t lead = 0; lead < 4; ++lead) {
+            static std::string text;
+            text.assign(lead, 'a');
+            while (text.size() < 3 * LogRecord::kLineCapacity) text += character;
+            const std::vector<std::string> lines = Lines([](LogRecord& r) { r.Ansi(text); });
+            ASSERT_GE(lines.size(), 3U);
+            for (const std::string& line : lines) EXPECT_TRUE(testing::IsUtf8Log(line));
+            EXPECT_EQ(JoinedBodies(lines), text) << character.size() << " bytes after " << lead;
+        }
     }
-    EXPECT_EQ(JoinedBodies(lines), text);
 }
 
 // Bytes that continue no UTF-8 character, as ANSI text passed on unconverted would bring: the

@@ -5,13 +5,15 @@
 #include "log/log_file_check.h"
 #include "log/log_format.h"
 #include "registry/access_control.h"
+#include "text/system_code_page.h"
 
 namespace instdll {
 namespace {
 
 // Longer paths leave the log off rather than make the buffer grow.
 constexpr DWORD kLongestLogPath = 1024;
-// ANSI bytes converted at once; a chunk never ends inside a double-byte character.
+// ANSI bytes converted at once; a chunk never ends inside a character, of two bytes or, under
+// UTF-8, of up to four.
 constexpr int kChunk = 128;
 constexpr DWORD kLockRetryInterval = 10;  // milliseconds
 constexpr std::size_t kDroppedCountCapacity = 256;
@@ -48,18 +50,6 @@ private:
 };
 
 using PrefixText = FixedText<CallLog::kPrefixCapacity>;
-
-// The longest run of whole characters from the start of `ansi` within `limit` bytes.
-std::size_t WholeCharacters(std::string_view ansi, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < limit && end < ansi.size()) {
-        const bool pair = IsDBCSLeadByte(static_cast<BYTE>(ansi[end])) && end + 1 < ansi.size();
-        const std::size_t width = pair ? 2 : 1;
-        if (end + width > limit) break;
-        end += width;
-    }
-    return end;
-}
 
 // "YYYY-MM-DD hh:mm:ss.mmm [pid] Export"
 PrefixText CallPrefix(const char* exportName) {
@@ -206,7 +196,7 @@ void SystemAnsiToUtf8::Convert(std::string_view ansi, LogRecord& record) const n
     wchar_t wide[kChunk];
     char utf8[kChunk * 3];
     while (!ansi.empty()) {
-        const std::size_t take = WholeCharacters(ansi, kChunk);
+        const std::size_t take = CharBoundaryAtOrBefore(ansi, kChunk, SystemCodePage());
         const int wideLength =
             MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(take), wide, kChunk);
         const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8,
@@ -222,7 +212,9 @@ ExportLog::ExportLog(const char* exportName) noexcept : file_(exportName) {
 }
 
 void ExportLog::Process() {
-    if (get() != nullptr) Record().Text(kLogProcess).Text(ProcessView());
+    if (get() != nullptr) {
+        Record().Text(kLogProcess).Text(ProcessView()).Text(kLogCodePage).Number(GetACP());
+    }
 }
 
 int ExportLog::Result(int result) {

@@ -58,7 +58,8 @@ public:
     LogRecord Record() { return LogRecord(get()); }
     // The call's result as its record's last line; returns it unchanged.
     int Result(int result);
-    // Which registry view the process sees, so that what the call names can be found again.
+    // Which registry view the process sees and its ANSI code page, so that what the call names
+    // can be found again.
     void Process();
 
 private:

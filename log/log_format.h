@@ -18,6 +18,8 @@ inline constexpr char kLogProcess[] = "process: ";
 inline constexpr char kLogProcess64[] = "64-bit";
 inline constexpr char kLogProcess32[] = "32-bit";
 inline constexpr char kLogProcessWow64[] = "32-bit on 64-bit Windows";
+// After the view: the process's ANSI code page, in which the call's names and text were.
+inline constexpr char kLogCodePage[] = ", code page ";
 
 inline constexpr char kLogCounter[] = "counter ";
 inline constexpr char kLogCounterNotWritten[] = "counter not written";

@@ -29,9 +29,22 @@ bool SameName(const std::string& a, const std::string& b) {
     return !FoldedLess{}(a, b) && !FoldedLess{}(b, a);
 }
 
-std::vector<std::string> KeyNames(const char* path) {
-    const auto parts = SplitKeyPath(std::string_view(path == nullptr ? "" : path));
-    return {parts.begin(), parts.end()};
+// Windows splits an ANSI path after converting it to UTF-16, so in a double-byte code page a
+// trail byte of 0x5C separates nothing.
+std::vector<std::string> KeyNames(const char* path, const AnsiCodePage* codePage) {
+    const std::string_view text(path == nullptr ? "" : path);
+    if (codePage == nullptr) {
+        const auto parts = SplitKeyPath(text);
+        return {parts.begin(), parts.end()};
+    }
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (std::size_t at = 0;; at += CharLengthAt(text, at, *codePage)) {
+        if (at < text.size() && text[at] != '\\') continue;
+        if (at > start) names.emplace_back(text.substr(start, at - start));
+        if (at == text.size()) return names;
+        start = at + 1;
+    }
 }
 
 std::string ValueName(const char* name) { return name == nullptr ? std::string() : name; }
@@ -85,8 +98,10 @@ struct MemoryRegistry::Key {
     }
 };
 
-MemoryRegistry::MemoryRegistry()
-    : localMachine_(std::make_shared<Key>()), currentUser_(std::make_shared<Key>()) {}
+MemoryRegistry::MemoryRegistry(const AnsiCodePage* codePage)
+    : codePage_(codePage),
+      localMachine_(std::make_shared<Key>()),
+      currentUser_(std::make_shared<Key>()) {}
 
 MemoryRegistry::~MemoryRegistry() = default;
 
@@ -146,7 +161,7 @@ long MemoryRegistry::RegOpenKeyExA(RegHandle key, const char* subKey, std::uint3
     Key* base = Resolve(key, &error);
     if (base == nullptr) return error;
     std::shared_ptr<Key> found;
-    for (const auto& part : KeyNames(subKey)) {
+    for (const auto& part : KeyNames(subKey, codePage_)) {
         found = (found ? found.get() : base)->Child(part);
         if (!found) return kErrorFileNotFound;
     }
@@ -171,7 +186,7 @@ long MemoryRegistry::RegCreateKeyExA(RegHandle key, const char* subKey, const ch
                                    : base == currentUser_.get() ? currentUser_
                                                                 : handles_.at(key);
     bool created = false;
-    for (const auto& part : KeyNames(subKey)) {
+    for (const auto& part : KeyNames(subKey, codePage_)) {
         auto child = current->Child(part);
         if (!child) {
             child = std::make_shared<Key>();
@@ -287,7 +302,7 @@ long MemoryRegistry::RegDeleteKeyA(RegHandle key, const char* subKey) {
     long error = kErrorSuccess;
     Key* target = Resolve(key, &error);
     if (target == nullptr) return error;
-    for (const auto& part : KeyNames(subKey)) {
+    for (const auto& part : KeyNames(subKey, codePage_)) {
         auto child = target->Child(part);
         if (!child) return kErrorFileNotFound;
         target = child.get();

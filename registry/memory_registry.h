@@ -8,6 +8,7 @@
 #include <string>
 
 #include "registry/registry_access.h"
+#include "text/ansi_text.h"
 
 namespace instdll {
 
@@ -28,10 +29,11 @@ inline constexpr std::size_t kRegOperationCount = 10;
 // A registry in memory that answers as Windows does: names compared without regard to ASCII
 // letter case, subkeys enumerated in upper-cased name order, values in creation order, 234 for
 // a name or data that do not fit, 259 past the last item. Tests can make any operation fail and
-// can count open handles and calls.
+// can count open handles and calls. Key paths are split at backslashes between the characters
+// of `codePage` when one is given, else at every backslash byte.
 class MemoryRegistry final : public RegistryAccess {
 public:
-    MemoryRegistry();
+    explicit MemoryRegistry(const AnsiCodePage* codePage = nullptr);
     ~MemoryRegistry();
 
     long RegOpenKeyExA(RegHandle key, const char* subKey, std::uint32_t options,
@@ -78,6 +80,7 @@ private:
     Key* Resolve(RegHandle handle, long* error) const;
     RegHandle AddHandle(std::shared_ptr<Key> key);
 
+    const AnsiCodePage* codePage_;
     std::shared_ptr<Key> localMachine_;
     std::shared_ptr<Key> currentUser_;
     std::map<RegHandle, std::shared_ptr<Key>> handles_;

@@ -6,6 +6,7 @@
 
 #include "gtest/gtest.h"
 #include "registry/registry_key.h"
+#include "text/host_code_page.h"
 
 namespace instdll {
 namespace {
@@ -136,6 +137,25 @@ TEST_F(MemoryRegistryTest, InjectedFailuresHitTheChosenCall) {
     registry.ClearFailures();
     EXPECT_TRUE(OpenKey(registry, kHkeyLocalMachine, "Software\\A").is_open());
     EXPECT_EQ(registry.CallCount(RegOperation::OpenKeyEx), 4u);
+}
+
+// 0x95 0x5C is one character in code page 932: with the code page, the path names one key under
+// "A"; byte by byte, two.
+TEST(MemoryRegistryPaths, ASeparatorIsACharacterOfTheCodePageNeverATrailByte) {
+    const HostCodePage japanese(932);
+    for (const AnsiCodePage* codePage :
+         {static_cast<const AnsiCodePage*>(&japanese), static_cast<const AnsiCodePage*>(nullptr)}) {
+        MemoryRegistry registry(codePage);
+        RegistryKey created(registry);
+        ASSERT_EQ(registry.RegCreateKeyA(kHkeyLocalMachine, "A\\Zk:\x95\\x", created.put()),
+                  kErrorSuccess);
+        RegistryKey parent(registry);
+        ASSERT_EQ(registry.RegOpenKeyExA(kHkeyLocalMachine, "A", 0, kKeyAllAccess, parent.put()),
+                  kErrorSuccess);
+        char name[256] = {};
+        ASSERT_EQ(registry.RegEnumKeyA(parent.get(), 0, name, sizeof name), kErrorSuccess);
+        EXPECT_EQ(std::string(name), codePage != nullptr ? "Zk:\x95\\x" : "Zk:\x95");
+    }
 }
 
 TEST_F(MemoryRegistryTest, CreateKeyWithEmptyPathHandsBackTheSameHandle) {

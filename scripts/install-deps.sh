@@ -31,8 +31,9 @@ if ((${#missing[@]} > 0)); then
         "${missing[@]}"
 fi
 
-# Wine takes the ANSI code page from the locale: the Wine tests run under 1251 and 932.
-for locale in ru_RU.UTF-8 ja_JP.UTF-8; do
+# Wine takes the ANSI code page from the locale: the Wine tests run under 1251, 932 and, with a
+# locale that has no ANSI code page of its own, UTF-8 (65001).
+for locale in ru_RU.UTF-8 ja_JP.UTF-8 hi_IN.UTF-8; do
     [ "$(LC_ALL=$locale locale charmap 2>/dev/null)" = UTF-8 ] ||
         "${sudo_cmd[@]}" localedef -i "${locale%.*}" -f UTF-8 "$locale"
 done

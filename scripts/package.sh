@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes the release zip: both DLLs with their import libraries, both instdll-inspect.exe, the
-# header, the README with the documents and examples an integrator needs
-# (scripts/release-documents.sh) and every shipped binary's debug file. It fails when a relative
-# link in the zip's documents does not resolve inside the zip.
+# Makes the release zip: both DLLs with their import libraries, both instdll-inspect.exe and
+# instdll-selftest.exe, the header, the README with the documents and examples an integrator
+# needs (scripts/release-documents.sh) and every shipped binary's debug file. It fails when a
+# relative link in the zip's documents does not resolve inside the zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,8 +19,9 @@ for arch in win32:x86 win64:x64; do
     debug="$root/debug/${arch##*:}"
     mkdir -p "$folder" "$debug"
     cp "build/$preset/bin/InstDLL.dll" "build/$preset/libInstDLL.dll.a" "build/$preset/InstDLL.lib" \
-        "build/$preset/bin/instdll-inspect.exe" "$folder/"
-    cp "build/$preset/bin/InstDLL.dll.debug" "build/$preset/bin/instdll-inspect.exe.debug" "$debug/"
+        "build/$preset/bin/instdll-inspect.exe" "build/$preset/bin/instdll-selftest.exe" "$folder/"
+    cp "build/$preset/bin/InstDLL.dll.debug" "build/$preset/bin/instdll-inspect.exe.debug" \
+        "build/$preset/bin/instdll-selftest.exe.debug" "$debug/"
 done
 cp include/InstDLL.h "$root/include/"
 scripts/release-documents.sh "$root"

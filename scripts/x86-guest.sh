@@ -48,8 +48,8 @@ echo "deb $mirror $suite-updates main" >>"$tree/etc/apt/sources.list"
 in_tree dpkg --add-architecture i386
 in_tree apt-get update -qq
 in_tree apt-get install -y -qq --no-install-recommends wine32:i386 wine64 xvfb locales >>"$log"
-# Wine takes the ANSI code page from the locale: the Wine tests run under 1251 and 932.
-for locale in ru_RU ja_JP; do in_tree localedef -i "$locale" -f UTF-8 "$locale.UTF-8"; done
+# Wine takes the ANSI code page from the locale: the Wine tests run under 1251, 932 and 65001.
+for locale in ru_RU ja_JP hi_IN; do in_tree localedef -i "$locale" -f UTF-8 "$locale.UTF-8"; done
 
 # The kernel is taken from its package rather than installed: the guest needs no modules.
 kernel_package=$(in_tree apt-cache depends linux-image-cloud-amd64 | sed -n 's/^ *Depends: //p' |

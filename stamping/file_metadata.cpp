@@ -14,27 +14,25 @@ constexpr wchar_t kMainStream[] = L"::$DATA";
 // the rest of the DLL's stamping.
 using WidePath = std::vector<wchar_t>;
 
-// Goes on with a search that FileCalls::findFirstStream started.
-using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
-
 // Sole owner of one stream search.
 class StreamSearch {
 public:
-    StreamSearch(const FileCalls& calls, FindNextStreamCall findNext, const WidePath& path,
-                 WIN32_FIND_STREAM_DATA& first)
-        : findNext_(findNext),
+    StreamSearch(const FileCalls& calls, const WidePath& path, WIN32_FIND_STREAM_DATA& first)
+        : calls_(calls),
           handle_(calls.findFirstStream(path.data(), FindStreamInfoStandard, &first, 0)) {}
     StreamSearch(const StreamSearch&) = delete;
     StreamSearch& operator=(const StreamSearch&) = delete;
     ~StreamSearch() {
-        if (is_open()) FindClose(handle_);
+        if (is_open()) calls_.findClose(handle_);
     }
 
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_STREAM_DATA& stream) { return findNext_(handle_, &stream) != FALSE; }
+    bool Next(WIN32_FIND_STREAM_DATA& stream) {
+        return calls_.findNextStream(handle_, &stream) != FALSE;
+    }
 
 private:
-    FindNextStreamCall findNext_;
+    const FileCalls& calls_;
     HANDLE handle_;
 };
 
@@ -75,10 +73,9 @@ bool CopyStreams(const std::string& from, const std::string& to, const FileCalls
     const WidePath destination = WidePathOf(to);
     if (source.empty() || destination.empty()) return false;
     // XP: its files keep no streams through a stamp.
-    const auto findNext = SystemFunction<FindNextStreamCall>("kernel32.dll", "FindNextStreamW");
-    if (!calls.findFirstStream || findNext == nullptr) return true;
+    if (!calls.findFirstStream || calls.findNextStream == nullptr) return true;
     WIN32_FIND_STREAM_DATA stream{};
-    StreamSearch search(calls, findNext, source, stream);
+    StreamSearch search(calls, source, stream);
     if (!search.is_open()) return MeansNoStreams(GetLastError());
     do {
         if (std::wcscmp(stream.cStreamName, kMainStream) != 0 &&
@@ -119,6 +116,10 @@ bool CopySecurity(const std::string& from, const std::string& to) {
 
 FindFirstStreamCall SystemFindFirstStream() {
     return SystemFunction<FindFirstStreamCall>("kernel32.dll", "FindFirstStreamW");
+}
+
+FindNextStreamCall SystemFindNextStream() {
+    return SystemFunction<FindNextStreamCall>("kernel32.dll", "FindNextStreamW");
 }
 
 bool CopyFileMetadata(const std::string& from, TemporaryFile& to, const FileCalls& calls) {

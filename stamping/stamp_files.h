@@ -13,19 +13,26 @@
 namespace instdll {
 
 using FindFirstStreamCall = HANDLE(WINAPI*)(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD);
+using FindNextStreamCall = BOOL(WINAPI*)(HANDLE, void*);
+using FindCloseCall = BOOL(WINAPI*)(HANDLE);
 
 // The system's alternate data stream search: it arrived with Windows Server 2003 and Vista, and
 // the 32-bit DLL still loads on XP. Null where it is absent.
 FindFirstStreamCall SystemFindFirstStream();
+FindNextStreamCall SystemFindNextStream();
 
 // The file calls whose failures the stamping tests inject: a failing read or write, a full disk,
 // a refused stream search, a refused delete.
 struct FileCalls {
     std::function<BOOL(HANDLE, void*, DWORD, DWORD*, OVERLAPPED*)> readFile = ::ReadFile;
     std::function<BOOL(HANDLE, const void*, DWORD, DWORD*, OVERLAPPED*)> writeFile = ::WriteFile;
-    // Empty where the system has no stream search.
+    // The stream search: empty where the system has none. Replaceable whole, so that tests can
+    // hand the copy streams where the file system keeps none. The search handle carries what a
+    // replacement needs to go on: plain pointers keep the shipped DLL lean.
     std::function<HANDLE(const wchar_t*, STREAM_INFO_LEVELS, void*, DWORD)> findFirstStream =
         SystemFindFirstStream();
+    FindNextStreamCall findNextStream = SystemFindNextStream();
+    FindCloseCall findClose = ::FindClose;
     std::function<BOOL(const char*)> deleteFile = ::DeleteFileA;
 };
 

@@ -34,6 +34,7 @@ fi
 
 allowed='^(KERNEL32|USER32|ADVAPI32|COMDLG32|GDI32|SHELL32|msvcrt|ntdll|api-ms-win-[a-z0-9-]*)\.dll$'
 imports=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p')
+[ -n "$imports" ] || { echo "$dll: no imported DLL found in objdump's output" >&2; exit 1; }
 bad=$(echo "$imports" | grep -v -i -E "$allowed" || true)
 if [ -n "$bad" ]; then
     echo "imports from non-system DLLs: $bad" >&2

@@ -9,6 +9,8 @@ set -euo pipefail
 binary=$1 list=$2 version=$3
 [ -f "$binary" ] || { echo "missing: $binary" >&2; exit 1; }
 [ -f "$list" ] || { echo "missing: $list" >&2; exit 1; }
+# The binutils' output is parsed: untranslated, whatever the session's locale.
+export LC_ALL=C
 dump=$(x86_64-w64-mingw32-objdump -p "$binary")
 status=0
 
@@ -28,6 +30,8 @@ imports=$(echo "$dump" | awk '
     dll != "" && /^[[:space:]]*$/ { dll = ""; next }
     dll != "" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 { print dll, $3; next }
     dll != "" && /<none>/ { print dll, "#" $2 }' | sort -u)
+# Every binary here imports from kernel32 at least: a parse that finds nothing read the wrong text.
+[ -n "$imports" ] || { echo "$binary: no imports found in objdump's output" >&2; exit 1; }
 allowed=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$list" | awk '{print tolower($1), $2}' | sort -u)
 unlisted=$(comm -23 <(echo "$imports") <(echo "$allowed"))
 if [ -n "$unlisted" ]; then

@@ -1,6 +1,9 @@
 #include "text/ansi_text.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "text/utf8.h"
 
 namespace instdll {
 
@@ -26,14 +29,15 @@ std::string MidBytes(const std::string& text, int position, int count) {
     return text.substr(static_cast<std::size_t>(position), static_cast<std::size_t>(count));
 }
 
-std::size_t CharLengthAt(const std::string& text, std::size_t at, const AnsiCodePage& codePage) {
+std::size_t CharLengthAt(std::string_view text, std::size_t at, const AnsiCodePage& codePage) {
     if (at >= text.size()) return 0;
+    if (codePage.IsUtf8()) return std::max<std::size_t>(Utf8SequenceAt(text, at), 1);
     const bool doubleByte =
         codePage.IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size();
     return doubleByte ? 2 : 1;
 }
 
-std::size_t CharBoundaryAtOrBefore(const std::string& text, std::size_t limit,
+std::size_t CharBoundaryAtOrBefore(std::string_view text, std::size_t limit,
                                    const AnsiCodePage& codePage) {
     if (limit > text.size()) limit = text.size();
     std::size_t boundary = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace instdll {
 
@@ -11,6 +12,9 @@ class AnsiCodePage {
 public:
     // True for the first byte of a double-byte character.
     virtual bool IsLeadByte(unsigned char byte) const = 0;
+    // UTF-8 as the ANSI code page: a character takes up to four bytes, none of them a lead byte
+    // in the sense above.
+    virtual bool IsUtf8() const = 0;
     // Case-insensitive comparison by the code page's letters: 0 when equal.
     virtual int CompareNoCase(const char* a, const char* b) const = 0;
 
@@ -32,12 +36,13 @@ std::string RightBytes(const std::string& text, int count);
 std::string MidBytes(const std::string& text, int position, int count);
 
 // Bytes taken by the character that starts at `at`: a lead byte goes with the byte after it,
-// unless it is the last byte of the text.
-std::size_t CharLengthAt(const std::string& text, std::size_t at, const AnsiCodePage& codePage);
+// unless it is the last byte of the text; under UTF-8 a sequence goes whole, and a byte that
+// starts none counts as a character of its own.
+std::size_t CharLengthAt(std::string_view text, std::size_t at, const AnsiCodePage& codePage);
 
 // The last character boundary at or before byte offset `limit` (the text's end at most). Only a
 // walk from the start tells a trail byte from a single-byte character of the same value.
-std::size_t CharBoundaryAtOrBefore(const std::string& text, std::size_t limit,
+std::size_t CharBoundaryAtOrBefore(std::string_view text, std::size_t limit,
                                    const AnsiCodePage& codePage);
 
 // Byte offset of the first exact occurrence of `pattern` that starts on a character boundary,

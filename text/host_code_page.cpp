@@ -1,7 +1,12 @@
 #include "text/host_code_page.h"
 
 #include <stdexcept>
+#include <string_view>
 #include <utility>
+
+#include "text/code_pages.h"
+#include "text/unicode_case.h"
+#include "text/utf8.h"
 
 namespace instdll {
 namespace {
@@ -32,6 +37,7 @@ HostCodePage::HostCodePage(unsigned codePage) : codePage_(codePage) {
             for (auto [upper, lower] : kCp1251Pairs) upper_[lower] = upper;
             break;
         case 932:
+        case kUtf8CodePage:
             break;
         default:
             throw std::invalid_argument("unsupported code page");
@@ -39,10 +45,13 @@ HostCodePage::HostCodePage(unsigned codePage) : codePage_(codePage) {
 }
 
 bool HostCodePage::IsLeadByte(unsigned char byte) const {
-    return codePage_ == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+    return IsDoubleByteLeadByte(codePage_, byte);
 }
 
+bool HostCodePage::IsUtf8() const { return codePage_ == kUtf8CodePage; }
+
 int HostCodePage::CompareNoCase(const char* a, const char* b) const {
+    if (IsUtf8()) return CompareUtf8NoCase(a, b);
     const auto* x = reinterpret_cast<const unsigned char*>(a == nullptr ? "" : a);
     const auto* y = reinterpret_cast<const unsigned char*>(b == nullptr ? "" : b);
     for (;; ++x, ++y) {
@@ -58,6 +67,27 @@ int HostCodePage::CompareNoCase(const char* a, const char* b) const {
         const unsigned char uy = upper_[*y];
         if (ux != uy) return ux < uy ? -1 : 1;
         if (*x == '\0') return 0;
+    }
+}
+
+// Character by character through Unicode, as lstrcmpiA compares. A byte that starts no
+// well-formed character stands for itself, above every code point, so it equals only itself.
+int HostCodePage::CompareUtf8NoCase(const char* a, const char* b) const {
+    const std::string_view x(a == nullptr ? "" : a);
+    const std::string_view y(b == nullptr ? "" : b);
+    const auto next = [](std::string_view text, std::size_t& at) -> char32_t {
+        if (at == text.size()) return 0;
+        const std::size_t length = WellFormedUtf8At(text, at);
+        if (length == 0) return 0x110000 + static_cast<unsigned char>(text[at++]);
+        const char32_t c = UpperCase(Utf8CodePoint(text, at, length));
+        at += length;
+        return c;
+    };
+    for (std::size_t i = 0, j = 0;;) {
+        const char32_t cx = next(x, i);
+        const char32_t cy = next(y, j);
+        if (cx != cy) return cx < cy ? -1 : 1;
+        if (cx == 0) return 0;
     }
 }
 

@@ -8,6 +8,8 @@ namespace {
 class Win32CodePage final : public AnsiCodePage {
 public:
     bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
+    // Asked each time: the code page is the process's, and a test may start under another.
+    bool IsUtf8() const override { return GetACP() == CP_UTF8; }
     int CompareNoCase(const char* a, const char* b) const override {
         return lstrcmpiA(a == nullptr ? "" : a, b == nullptr ? "" : b);
     }

@@ -4,7 +4,7 @@
 
 namespace instdll {
 
-// The running system's ANSI code page, through IsDBCSLeadByte and lstrcmpiA.
+// The running system's ANSI code page, through GetACP, IsDBCSLeadByte and lstrcmpiA.
 const AnsiCodePage& SystemCodePage();
 
 }  // namespace instdll

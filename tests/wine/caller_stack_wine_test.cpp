@@ -13,6 +13,7 @@
 #include "gtest/gtest.h"
 #include "tests/common/title_list.h"
 #include "tests/wine/loaded_library.h"
+#include "tests/wine/message_box_watcher.h"
 #include "tests/wine/registry_snapshot.h"
 
 #ifndef __i386__
@@ -66,45 +67,6 @@ TEST(CallerStackProbeTest, SeesWhatACalleeLeavesOnTheStack) {
     EXPECT_EQ(stdcallCall.drift, 0);
 }
 
-// Presses OK on the message box that the constructing thread shows, from a second thread; gives
-// up after a few seconds so that a box that never comes cannot hang the run.
-class BoxDismisser {
-public:
-    BoxDismisser()
-        : owner_(GetCurrentThreadId()), worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
-    BoxDismisser(const BoxDismisser&) = delete;
-    BoxDismisser& operator=(const BoxDismisser&) = delete;
-    ~BoxDismisser() {
-        WaitForSingleObject(worker_, INFINITE);
-        CloseHandle(worker_);
-    }
-
-private:
-    static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-        char className[16] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    static DWORD WINAPI Run(void* self) {
-        const DWORD owner = static_cast<BoxDismisser*>(self)->owner_;
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            HWND box = nullptr;
-            EnumThreadWindows(owner, &FindBox, reinterpret_cast<LPARAM>(&box));
-            if (box != nullptr) {
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                return 0;
-            }
-            Sleep(50);
-        }
-        return 1;
-    }
-
-    DWORD owner_;
-    HANDLE worker_;
-};
-
 std::uintptr_t Text(const char* text) { return reinterpret_cast<std::uintptr_t>(text); }
 
 char logFile[256];
@@ -150,7 +112,7 @@ TEST_P(CallerStackTest, LeavesTheCallersStackPointerWhereItWas) {
     ASSERT_NE(function, nullptr);
     StackedCall made;
     if (call.showsBox) {
-        BoxDismisser dismisser;
+        const MessageBoxWatcher watcher;
         made = CallAsStdcallCaller(function, call.arguments);
     } else {
         made = CallAsStdcallCaller(function, call.arguments);

@@ -2,16 +2,19 @@
 // roots, enumerate, open each family subkey, read its values, close. All run in this process
 // over the same seeded keys, interleaved round by round (bare, log off, log on) so that the
 // machine's drift touches each alike; each round's ratio is what the catalogue adds there.
+// A smoke run: one round over a tenth of the keys.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
+#include "tests/wine/benchmark_run.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/registry_snapshot.h"
 
@@ -20,23 +23,27 @@ namespace {
 using namespace instdll;
 using namespace instdll::testing;
 
-constexpr int kUninstallEntries = 5000;
-constexpr int kProductComponents = 1000;
-constexpr int kRounds = 9;
+struct Scale {
+    int uninstallEntries;
+    int productComponents;
+    int rounds;
+};
+constexpr Scale kMeasured{5000, 1000, 9};
+constexpr Scale kSmoke{500, 100, 1};
 constexpr char kLogVariable[] = "INSTDLL_LOG";
 constexpr char kBenchPrefix[] = "Zk:Bench ";
 
 std::string EntryName(int i) { return kBenchPrefix + std::to_string(i); }
 
-bool Seed() {
+bool Seed(const Scale& scale) {
     RegistryAccess& registry = SystemRegistry();
-    for (int i = 0; i < kUninstallEntries; ++i) {
+    for (int i = 0; i < scale.uninstallEntries; ++i) {
         if (!SeedLoggedComponent(registry, EntryName(i),
                                  "C:\\Bench\\" + std::to_string(i % 50) + "\\", "/a")) {
             return false;
         }
     }
-    for (int i = 0; i < kProductComponents; ++i) {
+    for (int i = 0; i < scale.productComponents; ++i) {
         // Every other component completes an uninstall entry, the rest stand alone.
         const std::string name =
             i % 2 == 0 ? EntryName(i) + " Net" : "Zk:Product " + std::to_string(i);
@@ -45,11 +52,13 @@ bool Seed() {
     return true;
 }
 
-void RemoveSeeded() {
+void RemoveSeeded(const Scale& scale) {
     HKEY root = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallRootPath, 0, KEY_ALL_ACCESS, &root) ==
         ERROR_SUCCESS) {
-        for (int i = 0; i < kUninstallEntries; ++i) RegDeleteKeyA(root, EntryName(i).c_str());
+        for (int i = 0; i < scale.uninstallEntries; ++i) {
+            RegDeleteKeyA(root, EntryName(i).c_str());
+        }
         RegCloseKey(root);
     }
     DeleteTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
@@ -130,11 +139,14 @@ std::string LogPath() {
 
 }  // namespace
 
-int main() {
-    RemoveSeeded();
-    if (!Seed()) {
+int main(int argc, char** argv) {
+    const std::optional<BenchmarkRun> run = ParseBenchmarkRun(argc, argv);
+    if (!run) return 2;
+    const Scale& scale = *run == BenchmarkRun::Smoke ? kSmoke : kMeasured;
+    RemoveSeeded(scale);
+    if (!Seed(scale)) {
         std::fprintf(stderr, "catalog_wine_benchmark: seeding the registry failed\n");
-        RemoveSeeded();
+        RemoveSeeded(scale);
         return 1;
     }
     const std::string logPath = LogPath();
@@ -144,7 +156,7 @@ int main() {
     std::vector<double> offRatios;
     std::vector<double> onRatios;
     int result = 0;
-    for (int round = 0; round < kRounds && result == 0; ++round) {
+    for (int round = 0; round < scale.rounds && result == 0; ++round) {
         bare.push_back(Seconds(BareRegistryCalls));
         SetEnvironmentVariableA(kLogVariable, nullptr);
         logOff.push_back(InitV7InfoSeconds());
@@ -157,11 +169,11 @@ int main() {
         offRatios.push_back(logOff.back() / bare.back());
         onRatios.push_back(logOn.back() / bare.back());
     }
-    RemoveSeeded();
+    RemoveSeeded(scale);
     if (result != 0) return result;
     std::printf(
         "InitV7Info over %d uninstall entries and %d product subkeys, %d interleaved rounds:\n",
-        kUninstallEntries, kProductComponents, kRounds);
+        scale.uninstallEntries, scale.productComponents, scale.rounds);
     std::printf("  bare registry calls  %8.2f ms (median)\n", Median(bare) * 1000);
     std::printf("  InitV7Info, log off  %8.2f ms (median)\n", Median(logOff) * 1000);
     std::printf("  InitV7Info, log on   %8.2f ms (median)\n", Median(logOn) * 1000);

@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
                                         : e.SelectCatalogUkr;
     char path[260] = "C:\\Program Files";
     bool pictured = false;
+    std::string problem;
     RunWithChooser([&] { return select(path); },
                    [&](LiveChooser& chooser) {
                        if (!chooser.WaitForShownFolder(path)) return;
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
                                                  LiveChooser::Rect(chooser.dialog())) &&
                                   WaitForFile(handshake + "\\done", kPictureTimeoutMs);
                        chooser.Click(IDCANCEL);
-                   });
+                   },
+                   problem);
+    if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
     return pictured ? 0 : 1;
 }

@@ -115,7 +115,9 @@ protected:
 
     int Run(SelectExport select, PathBuffer& buffer,
             const std::function<void(LiveChooser&)>& drive) {
-        const int result = RunWithChooser([&] { return select(buffer.data()); }, drive);
+        std::string problem;
+        const int result = RunWithChooser([&] { return select(buffer.data()); }, drive, problem);
+        EXPECT_EQ(problem, "");
         EXPECT_EQ(CurrentDirectory(), workingDirectory_) << "the caller's directory moved";
         return result;
     }

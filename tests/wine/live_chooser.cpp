@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "gtest/gtest.h"
+#include "tests/wine/dialog_deadline.h"
 
 namespace instdll::testing {
 namespace {
@@ -18,9 +18,10 @@ constexpr DWORD kMessageTimeoutMs = 5000;
 
 // Polls `done` until it holds or `timeoutMs` has passed.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    // Differences of the 32-bit tick count survive its wrap; the 64-bit one is newer than XP.
+    const DWORD start = GetTickCount();
     while (!done()) {
-        if (GetTickCount64() >= end) return false;
+        if (GetTickCount() - start >= timeoutMs) return false;
         Sleep(kPollMs);
     }
     return true;
@@ -76,15 +77,16 @@ BOOL CALLBACK FindChooser(HWND window, LPARAM lParam) {
 
 }  // namespace
 
-bool LiveChooser::Attach(DWORD threadId, const std::function<bool()>& stillRunning,
-                         DWORD timeoutMs) {
+bool LiveChooser::Attach(DWORD threadId, const std::function<bool()>& stillRunning) {
     ThreadDialogSearch search;
-    WaitFor(
+    const bool ended = WaitFor(
         [&] {
+            const bool running = stillRunning();
             EnumThreadWindows(threadId, FindChooser, reinterpret_cast<LPARAM>(&search));
-            return search.dialog != nullptr || !stillRunning();
+            return search.dialog != nullptr || !running;
         },
-        timeoutMs);
+        kDialogDeadlineMs);
+    if (!ended) EndTheRunAsFailed("no chooser and no return");
     dialog_ = search.dialog;
     row_ = search.row;
     return dialog_ != nullptr;
@@ -164,20 +166,24 @@ namespace {
 struct ChooserDriver {
     DWORD callingThread;
     const std::function<void(LiveChooser&)>& drive;
+    std::string& problem;
     std::atomic<bool> running{true};
 
     void Run() {
         LiveChooser chooser;
         if (!chooser.Attach(callingThread, [&] { return running.load(); })) {
-            ADD_FAILURE() << (running ? "no chooser appeared" : "the call showed no chooser");
+            problem = running ? "no chooser appeared" : "the call showed no chooser";
             return;
         }
         drive(chooser);
         if (chooser.WaitUntilGone(500)) return;
         chooser.Close();
         if (chooser.WaitUntilGone()) return;
-        ADD_FAILURE() << "the chooser ignored its close box; ending its modal loop";
+        problem = "the chooser ignored its close box; ending its modal loop";
         PostThreadMessageA(callingThread, WM_QUIT, 0, 0);
+        if (!WaitFor([&] { return !running.load(); }, kDialogDeadlineMs)) {
+            EndTheRunAsFailed("the chooser's modal loop did not end");
+        }
     }
 
     static DWORD WINAPI Start(void* self) {
@@ -188,12 +194,13 @@ struct ChooserDriver {
 
 }  // namespace
 
-int RunWithChooser(const std::function<int()>& call,
-                   const std::function<void(LiveChooser&)>& drive) {
-    ChooserDriver driver{GetCurrentThreadId(), drive};
+int RunWithChooser(const std::function<int()>& call, const std::function<void(LiveChooser&)>& drive,
+                   std::string& problem) {
+    problem.clear();
+    ChooserDriver driver{GetCurrentThreadId(), drive, problem};
     const HANDLE thread = CreateThread(nullptr, 0, &ChooserDriver::Start, &driver, 0, nullptr);
     if (thread == nullptr) {
-        ADD_FAILURE() << "CreateThread failed: " << GetLastError();
+        problem = "CreateThread failed: " + std::to_string(GetLastError());
         return -1;
     }
     const int result = call();

@@ -12,9 +12,9 @@ namespace instdll::testing {
 // loop. Every wait ends after `timeoutMs`.
 class LiveChooser {
 public:
-    // Waits for the chooser that thread `threadId` shows; false when none appears in time or
-    // `stillRunning` turns false first.
-    bool Attach(DWORD threadId, const std::function<bool()>& stillRunning, DWORD timeoutMs = 15000);
+    // Waits for the chooser that thread `threadId` shows; false when `stillRunning` turns false
+    // first. The run ends as failed when neither comes within kDialogDeadlineMs.
+    bool Attach(DWORD threadId, const std::function<bool()>& stillRunning);
 
     // The platform's open-file dialog, and the window of the chooser's own row inside it.
     HWND dialog() const { return dialog_; }
@@ -51,8 +51,10 @@ private:
 
 // Runs `call`, which shows the chooser, on this thread while `drive` works it from a second
 // thread. Whatever `drive` leaves open is closed afterwards, so a failing check cannot hang
-// the run. Returns `call`'s result.
+// the run; a chooser that neither comes nor goes within kDialogDeadlineMs ends the run as
+// failed. Returns `call`'s result; `problem` names what kept the driving from its end, or is
+// empty.
 int RunWithChooser(const std::function<int()>& call,
-                   const std::function<void(LiveChooser&)>& drive);
+                   const std::function<void(LiveChooser&)>& drive, std::string& problem);
 
 }  // namespace instdll::testing

@@ -1,5 +1,7 @@
 #include "tests/wine/loaded_library.h"
 
+#include <cstdint>
+
 namespace instdll::testing {
 namespace {
 
@@ -12,7 +14,7 @@ bool Resolve(HMODULE module, const char* name, Function* target, std::string* mi
 
 }  // namespace
 
-LoadedInstDll::LoadedInstDll() : module_(LoadLibraryA("InstDLL.dll")) {}
+LoadedInstDll::LoadedInstDll(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
 
 LoadedInstDll::~LoadedInstDll() {
     if (module_ != nullptr) FreeLibrary(module_);
@@ -36,6 +38,20 @@ bool LoadedInstDll::ResolveAll(std::string* missing) {
     all &= Resolve(module_, "SelectCatalogUkr", &e.SelectCatalogUkr, missing);
     all &= Resolve(module_, "WriteUserParams", &e.WriteUserParams, missing);
     return all;
+}
+
+HKEY ProbeHandle() {
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &key);
+    RegCloseKey(key);
+    return key;
+}
+
+long HandlesLeftSince(HKEY probe) {
+    // Handle values step by 4.
+    return static_cast<long>(
+        (reinterpret_cast<std::intptr_t>(ProbeHandle()) - reinterpret_cast<std::intptr_t>(probe)) /
+        4);
 }
 
 }  // namespace instdll::testing

@@ -22,10 +22,11 @@ struct InstDllExports {
     decltype(&::WriteUserParams) WriteUserParams = nullptr;
 };
 
-// InstDLL.dll loaded with LoadLibraryA for as long as the object lives.
+// InstDLL.dll loaded with LoadLibraryA for as long as the object lives: by name, found beside
+// the program as a setup finds it, or from `path`.
 class LoadedInstDll {
 public:
-    LoadedInstDll();
+    explicit LoadedInstDll(const std::string& path = "InstDLL.dll");
     LoadedInstDll(const LoadedInstDll&) = delete;
     LoadedInstDll& operator=(const LoadedInstDll&) = delete;
     ~LoadedInstDll();
@@ -40,5 +41,11 @@ private:
     HMODULE module_ = nullptr;
     InstDllExports exports_;
 };
+
+// Wine does not count a process's handles, but it hands out the lowest free slot: a handle
+// leaked since a probe makes the next probe's value differ.
+HKEY ProbeHandle();
+// Handles opened since `probe` and still open.
+long HandlesLeftSince(HKEY probe);
 
 }  // namespace instdll::testing

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,14 @@
 #include "registry/access_control.h"
 #include "registry/win32_registry.h"
 #include "tests/common/catalog_seed.h"
+#include "tests/common/text_log.h"
 #include "tests/common/title_list.h"
+#include "tests/wine/child_process.h"
+#include "tests/wine/code_page_text.h"
 #include "tests/wine/live_chooser.h"
 #include "tests/wine/loaded_library.h"
 #include "tests/wine/message_box_watcher.h"
+#include "tests/wine/peer_processes.h"
 #include "tests/wine/registry_snapshot.h"
 
 namespace instdll::testing {
@@ -30,6 +35,7 @@ namespace {
 constexpr char kVariable[] = "INSTDLL_LOG";
 constexpr char kSuite[] = "C:\\Suite\\";
 constexpr char kScratchKey[] = "Software\\InstDLLLogWriter";
+constexpr char kLogWriter[] = "instdll_log_writer.exe";
 
 std::string TempPath(const std::string& name) {
     char dir[MAX_PATH];
@@ -54,25 +60,40 @@ std::size_t PrefixLength(const std::string& line) {
     return close + 2;
 }
 
-// The log's lines as "Export: text" (continuations as "Export:+ text"); an unprefixed or
-// unterminated line fails the test.
-std::vector<std::string> Records(const std::string& path) {
+// The log's lines; an unprefixed or unterminated line, or text that is not UTF-8, fails the test.
+std::vector<std::string> Lines(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)),
                            std::istreambuf_iterator<char>());
-    std::vector<std::string> records;
+    EXPECT_TRUE(IsUtf8Log(text));
+    std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find("\r\n", start);
         EXPECT_NE(end, std::string::npos) << "an unterminated last line";
         if (end == std::string::npos) break;
-        const std::string line = text.substr(start, end - start);
-        const std::size_t prefix = PrefixLength(line);
-        EXPECT_NE(prefix, 0U) << line;
-        records.push_back(line.substr(prefix));
+        lines.push_back(text.substr(start, end - start));
+        EXPECT_NE(PrefixLength(lines.back()), 0U) << lines.back();
         start = end + 2;
     }
+    return lines;
+}
+
+// The log's lines as "Export: text" (continuations as "Export:+ text").
+std::vector<std::string> Records(const std::string& path) {
+    std::vector<std::string> records;
+    for (const std::string& line : Lines(path)) records.push_back(line.substr(PrefixLength(line)));
     return records;
+}
+
+// The process that wrote each line, as its prefix names it.
+std::vector<std::string> Writers(const std::string& path) {
+    std::vector<std::string> writers;
+    for (const std::string& line : Lines(path)) {
+        const std::size_t open = line.find('[');
+        writers.push_back(line.substr(open + 1, PrefixLength(line) - open - 3));
+    }
+    return writers;
 }
 
 bool Has(const std::vector<std::string>& records, const std::string& record) {
@@ -188,9 +209,11 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
     RemoveDirectoryA(proposed.c_str());
     char path[260] = {};
     std::strcpy(path, proposed.c_str());
+    std::string problem;
     EXPECT_EQ(RunWithChooser([&] { return exports().SelectCatalogEng(path); },
-                             [](LiveChooser& chooser) { chooser.Close(); }),
+                             [](LiveChooser& chooser) { chooser.Close(); }, problem),
               0);
+    EXPECT_EQ(problem, "");
 
     const std::vector<std::string> records = Records(logPath);
     const std::string titles = "[HKEY_CURRENT_USER\\" + std::string(kTitlesPath) + "]";
@@ -214,6 +237,54 @@ TEST_F(LogWineTest, OtherExportsRecordTheirCallsAndWhatTheyDid) {
         }) {
         EXPECT_TRUE(Has(records, expected)) << expected;
     }
+}
+
+// The session's ANSI text as UTF-8, through the system's own converters.
+std::string Utf8Of(const std::string& ansi) {
+    const int wideSize =
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                        wideSize);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// Characters of the code page over several of the converter's chunks and the log's lines, each
+// run started one byte further on, so that chunk and line ends meet every byte of a character.
+TEST_F(LogWineTest, LongTextOfTheCodePageKeepsEveryCharacterWhole) {
+    std::string word;
+    while (word.size() < 1200) word += CodePageWord();
+    for (const std::string lead : {"", "a", "ab", "abc"}) {
+        SCOPED_TRACE("after " + std::to_string(lead.size()) + " ASCII bytes");
+        DeleteFileA(logPath.c_str());
+        const std::string directory = lead + word;
+        char logFile[260] = {};
+        exports().FindISUInCatalog(directory.c_str(), logFile);
+        std::string joined;
+        for (const std::string& record : Records(logPath)) {
+            const std::string continued = "FindISUInCatalog:+ ";
+            if (record.rfind("FindISUInCatalog: called", 0) == 0) joined = record;
+            if (record.rfind(continued, 0) == 0) joined += record.substr(continued.size());
+        }
+        EXPECT_EQ(joined, "FindISUInCatalog: called with directory \"" + Utf8Of(directory) + "\"");
+    }
+}
+
+TEST_F(LogWineTest, EveryCallNamesItsViewAndCodePage) {
+    exports().CheckPrivileges();
+    const std::string view = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    bool named = false;
+    for (const std::string& record : Records(logPath)) {
+        if (record.rfind("CheckPrivileges: process: ", 0) != 0) continue;
+        named = true;
+        EXPECT_NE(record.find(", code page " + std::to_string(GetACP())), std::string::npos)
+            << record;
+    }
+    EXPECT_TRUE(named);
 }
 
 TEST_F(LogWineTest, StampRecordsEachStep) {
@@ -246,55 +317,14 @@ TEST_F(LogWineTest, StampRecordsEachStep) {
         }));
 }
 
-// Runs `command` to its end with its output in `output`; its exit code.
-DWORD RunToEnd(std::string command, std::string* output = nullptr) {
-    const std::string outputPath = TempPath("instdll-log-output.txt");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = file;
-    PROCESS_INFORMATION process{};
-    DWORD code = 0xFFFFFFFF;
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 120000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(file);
-    std::ifstream in(outputPath, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    DeleteFileA(outputPath.c_str());
-    if (output != nullptr) *output = text;
-    return code;
-}
-
-// The tool beside this program, asked to restore from the log into `regFile`, on the
-// process's own code page where the tool knows it.
+// The tool beside this program, asked to restore from the log into `regFile`; the log names
+// the code page its calls ran under.
 std::string RestoreCommand(const std::string& logPath, const std::string& regFile) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string tool(self);
     tool = tool.substr(0, tool.find_last_of('\\') + 1) + "instdll-inspect.exe";
-    const UINT codePage = GetACP();
-    const bool known = codePage == 1251 || codePage == 1252 || codePage == 932;
-    return "\"" + tool + "\" --code-page " + std::to_string(known ? codePage : 1252) +
-           " --restore \"" + logPath + "\" --out \"" + regFile + "\"";
-}
-
-// Imports `regFile` as a double-click on it would: with the regedit of the Windows directory,
-// which on 64-bit Windows is the 64-bit one, also for this 32-bit program; the file names each
-// key where the machine stores it.
-DWORD ImportWithRegedit(const std::string& regFile) {
-    char windows[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
-    EXPECT_TRUE(length > 0 && length < sizeof windows);
-    return RunToEnd("\"" + std::string(windows) + "\\regedit.exe\" /s \"" + regFile + "\"");
+    return "\"" + tool + "\" --restore \"" + logPath + "\" --out \"" + regFile + "\"";
 }
 
 // What the pruning touches: the family's machine keys (the counter among them) and the
@@ -364,7 +394,7 @@ PROCESS_INFORMATION StartLogWriter(const std::string& arguments) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     std::string writer(self);
-    writer = writer.substr(0, writer.find_last_of('\\') + 1) + "instdll_log_writer.exe";
+    writer = writer.substr(0, writer.find_last_of('\\') + 1) + kLogWriter;
     std::string command = "\"" + writer + "\" " + arguments;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -375,22 +405,15 @@ PROCESS_INFORMATION StartLogWriter(const std::string& arguments) {
     return process;
 }
 
+// Released together, so that their calls overlap: the case the writer lock is for.
 TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
     constexpr int kProcesses = 4;
     constexpr int kCalls = 25;
-    std::vector<PROCESS_INFORMATION> processes;
-    for (int i = 0; i < kProcesses; ++i) {
-        processes.push_back(StartLogWriter(std::to_string(kCalls)));
-        ASSERT_NE(processes.back().hProcess, nullptr);
-    }
-    for (PROCESS_INFORMATION& process : processes) {
-        EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-        DWORD code = 1;
-        GetExitCodeProcess(process.hProcess, &code);
-        EXPECT_EQ(code, 0U);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    Peers writers(kLogWriter);
+    for (int i = 0; i < kProcesses; ++i) ASSERT_TRUE(writers.Start({std::to_string(kCalls)}));
+    ASSERT_TRUE(writers.AllReady());
+    writers.Release();
+    EXPECT_EQ(writers.Finish(120000), std::vector<DWORD>(kProcesses, 0));
     int privileges = 0;
     int deletes = 0;
     int continued = 0;
@@ -402,6 +425,12 @@ TEST_F(LogWineTest, ProcessesSharingTheFileWriteOnlyWholeLines) {
     EXPECT_EQ(privileges, kProcesses * kCalls);
     EXPECT_EQ(deletes, kProcesses * kCalls);
     EXPECT_GE(continued, kProcesses * kCalls) << "each long record went on over lines";
+    // One after another, the writers would hand over kProcesses - 1 times.
+    const std::vector<std::string> lineWriters = Writers(logPath);
+    int handovers = 0;
+    for (std::size_t i = 1; i < lineWriters.size(); ++i)
+        handovers += lineWriters[i] != lineWriters[i - 1];
+    EXPECT_GE(handovers, kProcesses) << "the writers' lines never interleaved";
 }
 
 // A writer suspended while it holds the lock, as a setup stopped in a debugger would: a logged
@@ -417,20 +446,25 @@ TEST_F(LogWineTest, AHeldLockDelaysACallAboutASecondAndTheDroppedLinesAreCounted
         << "the holder took the lock";
     CloseHandle(ready);
 
+    // A record of many lines: a wait per line would take as many seconds, which leaves a slow
+    // machine room between the two.
+    const std::string absent(4000, 'a');
     const DWORD start = GetTickCount();
-    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, "absent"), 0);
+    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, absent.c_str()), 0);
     const DWORD took = GetTickCount() - start;
     TerminateProcess(holder.hProcess, 0);
     WaitForSingleObject(holder.hProcess, 30000);
     CloseHandle(holder.hThread);
     CloseHandle(holder.hProcess);
     EXPECT_GE(took, kLongestLockWait - 100);
-    EXPECT_LT(took, 2 * kLongestLockWait) << "one wait for the whole call, not one per line";
     EXPECT_TRUE(Records(logPath).empty());
 
-    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, "absent"), 0);
+    EXPECT_EQ(exports().RegDBDeleteValue(kScratchKey, absent.c_str()), 0);
     const std::vector<std::string> records = Records(logPath);
-    ASSERT_GE(records.size(), 3U);
+    ASSERT_GE(records.size(), 8U);
+    const auto dropped = static_cast<DWORD>(records.size() - 1);
+    EXPECT_LT(took, (dropped - 1) * kLongestLockWait)
+        << "one wait for the whole call, not one per line";
     // The same call again: as many lines as were dropped, after the one that counts them.
     EXPECT_EQ(records.front(), "RegDBDeleteValue: " + std::to_string(records.size() - 1) +
                                    " lines dropped before this one: the log stayed locked or "
@@ -554,12 +588,40 @@ TEST_F(LogWineTest, ANewLogMayBeWrittenOnlyByAdministratorsSystemAndItsMaker) {
     LocalFree(descriptor);
 }
 
+// The files, with their sizes, in the folders where a log without a path could land: the current
+// one, the temporary one and the library's. A log there from an earlier call grows.
+std::set<std::string> FilesWhereALogCouldGo(HMODULE library) {
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof current, current);
+    char temporary[MAX_PATH] = {};
+    GetTempPathA(sizeof temporary, temporary);
+    *std::strrchr(temporary, '\\') = '\0';
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(library, module, sizeof module);
+    *std::strrchr(module, '\\') = '\0';
+    std::set<std::string> files;
+    for (const std::string folder : {current, temporary, module}) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            files.insert(folder + "\\" + found.cFileName + " " +
+                         std::to_string(found.nFileSizeLow));
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return files;
+}
+
 TEST_F(LogWineTest, UnsetOrEmptyVariableWritesNoFile) {
     for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+        SCOPED_TRACE(value == nullptr ? "unset" : "empty");
         SetEnvironmentVariableA(kVariable, value);
+        const std::set<std::string> before = FilesWhereALogCouldGo(library->module());
         exports().CheckPrivileges();
         exports().InitV7Info();
-        EXPECT_FALSE(FileExists(logPath)) << (value == nullptr ? "unset" : "empty");
+        EXPECT_FALSE(FileExists(logPath));
+        EXPECT_EQ(FilesWhereALogCouldGo(library->module()), before);
     }
 }
 

@@ -1,6 +1,7 @@
 // One of several processes that log to one file at once.
-//   instdll_log_writer COUNT             calls exports whose records span several lines, COUNT
-//                                        times each
+//   instdll_log_writer START READY COUNT  once released with the others (tests/wine/
+//                                         peer_processes.h), calls exports whose records span
+//                                         several lines, COUNT times each
 //   instdll_log_writer hold PATH READY   takes the log's writer lock on PATH, sets the event
 //                                        READY and keeps the lock until the test ends it: a
 //                                        writer suspended while it holds the lock
@@ -11,6 +12,7 @@
 
 #include "log/export_log.h"
 #include "tests/wine/loaded_library.h"
+#include "tests/wine/peer_processes.h"
 
 namespace {
 
@@ -28,10 +30,11 @@ int HoldTheLock(const char* path, const char* ready) {
     return 0;
 }
 
-int WriteRecords(int count) {
+int WriteRecords(const char* start, const char* ready, int count) {
     instdll::testing::LoadedInstDll dll;
     std::string missing;
     if (!dll.ResolveAll(&missing)) return 3;
+    if (!instdll::testing::SignalReady(ready) || !instdll::testing::AwaitStart(start)) return 7;
     // Longer than a log line, so that its record goes on over further lines.
     const std::string longName(1500, 'v');
     for (int i = 0; i < count; ++i) {
@@ -44,7 +47,7 @@ int WriteRecords(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "hold") return HoldTheLock(argv[2], argv[3]);
-    if (argc != 2) return 2;
-    return WriteRecords(std::atoi(argv[1]));
+    if (argc != 4) return 2;
+    if (std::string(argv[1]) == "hold") return HoldTheLock(argv[2], argv[3]);
+    return WriteRecords(argv[1], argv[2], std::atoi(argv[3]));
 }

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "tests/wine/dialog_deadline.h"
+
 namespace instdll::testing {
 namespace {
 
-constexpr DWORD kPatienceMs = 10000;
+constexpr DWORD kPollMs = 20;
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     char className[16] = {};
@@ -36,12 +38,16 @@ BOOL CALLBACK RecordControl(HWND control, LPARAM box) {
 }  // namespace
 
 MessageBoxWatcher::MessageBoxWatcher()
-    : owner_(GetCurrentThreadId()), worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+    : owner_(GetCurrentThreadId()),
+      finished_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      worker_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
 
 const ShownBox& MessageBoxWatcher::Finish() {
     if (worker_ != nullptr) {
+        SetEvent(finished_);
         WaitForSingleObject(worker_, INFINITE);
         CloseHandle(worker_);
+        CloseHandle(finished_);
         worker_ = nullptr;
     }
     return box_;
@@ -52,12 +58,20 @@ DWORD WINAPI MessageBoxWatcher::Run(void* self) {
     return 0;
 }
 
-void MessageBoxWatcher::Watch() {
-    HWND box = nullptr;
-    for (DWORD waited = 0; box == nullptr && waited < kPatienceMs; waited += 20) {
-        Sleep(20);
+// The box, or null once the call has returned without one.
+HWND MessageBoxWatcher::AwaitBox() const {
+    const ULONGLONG deadline = GetTickCount64() + kDialogDeadlineMs;
+    for (;;) {
+        const bool finished = WaitForSingleObject(finished_, kPollMs) == WAIT_OBJECT_0;
+        HWND box = nullptr;
         EnumThreadWindows(owner_, &FindDialog, reinterpret_cast<LPARAM>(&box));
+        if (box != nullptr || finished) return box;
+        if (GetTickCount64() >= deadline) EndTheRunAsFailed("no message box and no return");
     }
+}
+
+void MessageBoxWatcher::Watch() {
+    const HWND box = AwaitBox();
     if (box == nullptr) return;
     box_.shown = true;
     box_.owned = GetWindow(box, GW_OWNER) != nullptr;
@@ -66,8 +80,13 @@ void MessageBoxWatcher::Watch() {
     box_.caption = caption;
     EnumChildWindows(box, &RecordControl, reinterpret_cast<LPARAM>(&box_));
     PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    for (DWORD waited = 0; IsWindow(box) && waited < kPatienceMs; waited += 20) Sleep(20);
-    if (IsWindow(box)) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    const ULONGLONG deadline = GetTickCount64() + kDialogDeadlineMs;
+    for (DWORD waited = kPollMs; IsWindow(box); waited += kPollMs) {
+        if (GetTickCount64() >= deadline) EndTheRunAsFailed("the message box did not close");
+        // A click lost on a busy machine: Cancel, which every box takes.
+        if (waited % 5000 == 0) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        Sleep(kPollMs);
+    }
 }
 
 }  // namespace instdll::testing

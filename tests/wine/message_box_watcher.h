@@ -18,7 +18,8 @@ struct ShownBox {
 };
 
 // Finds the dialog that the constructing thread shows, records it and presses its OK button.
-// Gives up after a few seconds, so that a missing box never hangs the run.
+// It watches until Finish, so a box however late is pressed; should neither the box nor Finish
+// come within kDialogDeadlineMs, or the box not go, the run ends as failed.
 class MessageBoxWatcher {
 public:
     MessageBoxWatcher();
@@ -26,13 +27,16 @@ public:
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
     ~MessageBoxWatcher() { Finish(); }
 
+    // Once the call that shows the box has returned: what it showed.
     const ShownBox& Finish();
 
 private:
     static DWORD WINAPI Run(void* self);
     void Watch();
+    HWND AwaitBox() const;
 
     DWORD owner_;
+    HANDLE finished_;
     HANDLE worker_;
     ShownBox box_;
 };

@@ -9,17 +9,27 @@ namespace {
 // spend most of its time clearing memory, minutes under emulation.
 void AppendKey(HKEY key, const std::string& path, std::vector<BYTE>* data, std::string* out) {
     *out += "[" + path + "]\n";
-    for (DWORD index = 0;; ++index) {
+    for (DWORD index = 0;;) {
         char name[16384];
         DWORD nameSize = sizeof name;
         DWORD type = 0;
         DWORD dataSize = static_cast<DWORD>(data->size());
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data->data(), &dataSize) !=
-            ERROR_SUCCESS) {
+        const LSTATUS status =
+            RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data->data(), &dataSize);
+        if (status == ERROR_MORE_DATA && dataSize > data->size()) {
+            data->resize(dataSize);
+            continue;
+        }
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        // Never dropped: a value the walk cannot read still differs from none.
+        if (status != ERROR_SUCCESS) {
+            *out += "  value " + std::to_string(index) + " unreadable: error " +
+                    std::to_string(status) + "\n";
             break;
         }
         *out += "  " + std::string(name, nameSize) + " type " + std::to_string(type) + " = " +
                 std::string(reinterpret_cast<const char*>(data->data()), dataSize) + "\n";
+        ++index;
     }
     for (DWORD index = 0;; ++index) {
         char name[256];

@@ -14,30 +14,17 @@
 
 #include "registry/named_mutex_lock.h"
 #include "tests/wine/loaded_library.h"
+#include "tests/wine/peer_processes.h"
 
 namespace {
 
+using instdll::testing::AwaitStart;
 using instdll::testing::InstDllExports;
 using instdll::testing::LoadedInstDll;
+using instdll::testing::SignalReady;
 
 constexpr int kUsage = 200;
 constexpr int kNotReady = 201;
-
-bool SignalReady(const char* ready) {
-    HANDLE semaphore = OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, ready);
-    if (semaphore == nullptr) return false;
-    const bool released = ReleaseSemaphore(semaphore, 1, nullptr) != FALSE;
-    CloseHandle(semaphore);
-    return released;
-}
-
-bool AwaitStart(const char* start) {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, start);
-    if (event == nullptr) return false;
-    const bool started = WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0;
-    CloseHandle(event);
-    return started;
-}
 
 // Holds the lock until the test ends this process: a holder that dies holding it.
 int Hold(const char* ready, instdll::LockScope scope) {

@@ -21,32 +21,18 @@
 #include "tests/common/catalog_seed.h"
 #include "tests/common/title_list.h"
 #include "tests/wine/loaded_library.h"
+#include "tests/wine/peer_processes.h"
 #include "tests/wine/registry_snapshot.h"
 
 namespace instdll::testing {
 namespace {
 
 constexpr int kPeers = 8;
+constexpr char kSetupPeer[] = "instdll_setup_peer.exe";
 constexpr int kRounds = 3;
-constexpr DWORD kReadyMs = 60000;
 // Far below the lock's wait: a call that finishes within it was not held up by the lock.
 constexpr DWORD kUnblockedMs = 20000;
 constexpr DWORD kPastTheWaitMs = kSharedStateWaitMs + 60000;
-
-struct ProcessCloser {
-    void operator()(HANDLE process) const {
-        // A peer that outlives its test is ended with it.
-        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-        WaitForSingleObject(process, INFINITE);
-        CloseHandle(process);
-    }
-};
-using PeerProcess = std::unique_ptr<void, ProcessCloser>;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 
 // The lock's name in `Global\`; empty when it could not be made.
 std::string LockNameOf(LockScope scope) {
@@ -83,86 +69,6 @@ public:
 
 private:
     std::string path_;
-};
-
-std::string PeerProgram() {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    const std::string path(self);
-    return path.substr(0, path.find_last_of('\\') + 1) + "instdll_setup_peer.exe";
-}
-
-// As the C runtime splits a command line: backslashes before the closing quote are doubled, or
-// "C:\\Dir\\" would escape it. The arguments here hold no quotes.
-std::string Quoted(const std::string& text) {
-    const std::size_t trailing = text.size() - (text.find_last_not_of('\\') + 1);
-    return "\"" + text + std::string(trailing, '\\') + "\"";
-}
-
-// A group of peers: started one by one, each waits until released with the others.
-class Peers {
-public:
-    Peers()
-        : tag_(std::to_string(GetCurrentProcessId()) + "." + std::to_string(++groups_)),
-          start_(CreateEventA(nullptr, TRUE, FALSE, StartName().c_str())),
-          ready_(CreateSemaphoreA(nullptr, 0, kPeers * 2, ReadyName().c_str())) {}
-
-    bool Start(const std::vector<std::string>& arguments) {
-        const std::string program = PeerProgram();
-        std::string commandLine =
-            Quoted(program) + " " + Quoted(StartName()) + " " + Quoted(ReadyName());
-        for (const std::string& argument : arguments) commandLine += " " + Quoted(argument);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                            nullptr, nullptr, &startup, &process)) {
-            return false;
-        }
-        CloseHandle(process.hThread);
-        processes_.emplace_back(process.hProcess);
-        return true;
-    }
-    // Every peer started so far has loaded the library and waits; false as soon as one ends.
-    bool AllReady() {
-        std::vector<HANDLE> handles{ready_.get()};
-        for (const PeerProcess& process : processes_) handles.push_back(process.get());
-        for (std::size_t i = 0; i < processes_.size(); ++i) {
-            if (WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
-                                       kReadyMs) != WAIT_OBJECT_0) {
-                return false;
-            }
-        }
-        return true;
-    }
-    void Release() { SetEvent(start_.get()); }
-    // The peers' exit codes, once all have ended within `patienceMs`; empty otherwise.
-    std::vector<DWORD> Finish(DWORD patienceMs) {
-        std::vector<HANDLE> handles;
-        for (const PeerProcess& process : processes_) handles.push_back(process.get());
-        if (WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE,
-                                   patienceMs) != WAIT_OBJECT_0) {
-            return {};
-        }
-        std::vector<DWORD> codes;
-        for (HANDLE process : handles) {
-            DWORD code = 0;
-            GetExitCodeProcess(process, &code);
-            codes.push_back(code);
-        }
-        return codes;
-    }
-    HANDLE process(std::size_t index) const { return processes_[index].get(); }
-
-private:
-    std::string StartName() const { return "Local\\ZkSetupPeers.start." + tag_; }
-    std::string ReadyName() const { return "Local\\ZkSetupPeers.ready." + tag_; }
-
-    static inline int groups_ = 0;
-    std::string tag_;
-    OwnedHandle start_;
-    OwnedHandle ready_;
-    std::vector<PeerProcess> processes_;
 };
 
 class SharedStateWineTest : public ::testing::Test {
@@ -203,10 +109,10 @@ protected:
     // Runs the peers: all started, all ready, released together, all ended within the patience.
     static std::vector<DWORD> RunTogether(const std::vector<std::vector<std::string>>& calls,
                                           DWORD patienceMs = kPastTheWaitMs) {
-        Peers peers;
+        Peers peers(kSetupPeer);
         for (const auto& call : calls) {
             if (!peers.Start(call)) {
-                ADD_FAILURE() << PeerProgram() << " did not start: " << GetLastError();
+                ADD_FAILURE() << kSetupPeer << " did not start: " << GetLastError();
                 return {};
             }
         }
@@ -292,7 +198,7 @@ TEST_F(SharedStateWineTest, ASetupKilledHoldingTheLockDoesNotBlockTheNext) {
         DeleteTree(HKEY_CURRENT_USER, kFamilyUserKey);
         OwnedHandle kept;
         {
-            Peers holder;
+            Peers holder(kSetupPeer);
             ASSERT_TRUE(holder.Start({"hold", "user"}));
             ASSERT_TRUE(holder.AllReady());
             kept.reset(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
@@ -322,10 +228,10 @@ TEST_F(SharedStateWineTest, ASetupHoldingTheLockPastTheWaitDelaysPruningToALater
     std::string missing;
     ASSERT_TRUE(dll.ResolveAll(&missing)) << missing;
     ASSERT_EQ(dll.exports().InitV7Info(), 1);
-    Peers holder;
+    Peers holder(kSetupPeer);
     ASSERT_TRUE(holder.Start({"hold", "machine"}));
     ASSERT_TRUE(holder.AllReady());
-    Peers titles;
+    Peers titles(kSetupPeer);
     ASSERT_TRUE(titles.Start({"title", "v", "Accounts"}));
     ASSERT_TRUE(titles.AllReady());
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace instdll::inspect {
+namespace instdll {
 
 // How the bytes of a text-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) arrive.
 enum class TextEncoding { Utf16, Ansi };
@@ -25,4 +25,4 @@ protected:
     ~RegFileSink() = default;
 };
 
-}  // namespace instdll::inspect
+}  // namespace instdll

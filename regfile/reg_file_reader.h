@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "inspect/code_page_converter.h"
-#include "inspect/reg_file_sink.h"
+#include "regfile/reg_file_sink.h"
 
-namespace instdll::inspect {
+namespace instdll {
 
 // A line no longer than this, continuations included, is read; a longer one stops the load, so
 // that a hostile file cannot make the reader hold more.
@@ -51,7 +51,7 @@ private:
 // Streams one registry export into `import`: version 5.00 in UTF-16LE with its byte order mark,
 // in UTF-8 (with or without a mark) or in the ANSI code page, and REGEDIT4 in the ANSI code
 // page. Stops at the first malformed line; what was imported before it stays imported.
-std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& converter,
+std::optional<ReadError> ReadRegFile(std::istream& in, const inspect::CodePageConverter& converter,
                                      RegFileSink& import);
 
-}  // namespace instdll::inspect
+}  // namespace instdll

@@ -1,15 +1,15 @@
-#include "inspect/reg_file_reader.h"
+#include "regfile/reg_file_reader.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-#include "inspect/reg_file_writer.h"
 #include "inspect/unicode_text.h"
+#include "regfile/reg_file_writer.h"
 #include "registry/registry_access.h"
 
-namespace instdll::inspect {
+namespace instdll {
 namespace {
 
 constexpr char16_t kVersion5Header[] = u"Windows Registry Editor Version 5.00";
@@ -26,7 +26,7 @@ struct LineFailure {
 // The file's physical lines, decoded to UTF-16, without their line ends.
 class PhysicalLines {
 public:
-    PhysicalLines(std::istream& in, const CodePageConverter& converter)
+    PhysicalLines(std::istream& in, const inspect::CodePageConverter& converter)
         : in_(in), converter_(converter), buffer_(kChunkSize) {
         DetectEncoding();
     }
@@ -123,7 +123,7 @@ private:
         if (ascii) return true;
         const std::string bytes(line.begin(), line.end());
         std::optional<std::u16string> text;
-        if (encoding_ == FileEncoding::Utf8 || !ansiOnly_) text = Utf8ToUtf16(bytes);
+        if (encoding_ == FileEncoding::Utf8 || !ansiOnly_) text = inspect::Utf8ToUtf16(bytes);
         if (!text && encoding_ == FileEncoding::Bytes) text = converter_.ToUnicode(bytes);
         if (!text) return false;
         line = std::move(*text);
@@ -131,7 +131,7 @@ private:
     }
 
     std::istream& in_;
-    const CodePageConverter& converter_;
+    const inspect::CodePageConverter& converter_;
     std::vector<std::uint8_t> buffer_;
     std::size_t at_ = 0;
     std::size_t end_ = 0;
@@ -200,10 +200,21 @@ std::optional<TextEncoding> HeaderHexText(std::u16string_view line) {
     return std::nullopt;
 }
 
-// A value line ending in a backslash goes on in the next line, whose leading blanks drop.
+// A value line whose hex data ends in a backslash goes on in the next line, whose leading
+// blanks drop. A string ending in a backslash, a path's "C:\\", ends its line.
 bool Continues(std::u16string_view line) {
     const std::u16string_view text = Trimmed(line);
-    return !text.empty() && text.back() == u'\\' && text.front() != u';' && text.front() != u'[';
+    if (text.empty() || text.back() != u'\\') return false;
+    std::size_t at = 1;
+    if (text.front() == u'"') {
+        std::u16string name;
+        at = 0;
+        if (Quoted(text, at, name, "")) return false;
+    } else if (text.front() != u'@') {
+        return false;
+    }
+    while (at < text.size() && IsBlank(text[at])) ++at;
+    return at < text.size() && text[at] == u'=' && StartsWith(Trimmed(text.substr(at + 1)), u"hex");
 }
 
 }  // namespace
@@ -310,7 +321,7 @@ std::optional<std::string> RegLineParser::HexData(std::uint32_t type, std::u16st
     return std::nullopt;
 }
 
-std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& converter,
+std::optional<ReadError> ReadRegFile(std::istream& in, const inspect::CodePageConverter& converter,
                                      RegFileSink& import) {
     PhysicalLines lines(in, converter);
     RegLineParser parser(import, TextEncoding::Utf16);
@@ -347,4 +358,4 @@ std::optional<ReadError> ReadRegFile(std::istream& in, const CodePageConverter& 
     return std::nullopt;
 }
 
-}  // namespace instdll::inspect
+}  // namespace instdll

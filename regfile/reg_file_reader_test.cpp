@@ -1,4 +1,4 @@
-#include "inspect/reg_file_reader.h"
+#include "regfile/reg_file_reader.h"
 #include "inspect/registry_import.h"
 
 #include <gtest/gtest.h>
