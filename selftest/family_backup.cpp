@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <variant>
 
 namespace instdll::selftest {
 namespace {
@@ -30,14 +31,14 @@ private:
 };
 
 // root\path and everything below it, parents before their subkeys.
-void ReadTree(const FamilyKey& key, std::vector<inspect::RegFileKey>& out) {
+void ReadTree(const FamilyKey& key, std::vector<RegFileKey>& out) {
     const OpenedKey opened(key.root, key.path, KEY_READ, false);
     if (opened.get() == nullptr) return;
     DWORD longestName = 0;
     DWORD largestData = 0;
     RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      &longestName, &largestData, nullptr, nullptr);
-    inspect::RegFileKey read{U16(RootedPath(key)), {}};
+    RegFileKey read{U16(RootedPath(key)), {}};
     std::wstring name(longestName + 1, L'\0');
     std::vector<std::uint8_t> data(largestData + 1);
     for (DWORD index = 0;; ++index) {
@@ -63,8 +64,8 @@ void ReadTree(const FamilyKey& key, std::vector<inspect::RegFileKey>& out) {
     for (const std::wstring& subkey : subkeys) ReadTree({key.root, key.path + L"\\" + subkey}, out);
 }
 
-std::vector<inspect::RegFileKey> ReadAll(const std::vector<FamilyKey>& keys) {
-    std::vector<inspect::RegFileKey> contents;
+std::vector<RegFileKey> ReadAll(const std::vector<FamilyKey>& keys) {
+    std::vector<RegFileKey> contents;
     for (const FamilyKey& key : keys) ReadTree(key, contents);
     return contents;
 }
@@ -83,23 +84,26 @@ FamilyBackup::FamilyBackup(const std::vector<FamilyKey>& keys)
     : keys_(keys), contents_(ReadAll(keys)) {}
 
 bool FamilyBackup::WriteRegFile(const std::string& path) const {
+    const auto bytes = RegFileBytes(contents_);
+    // Keys no .reg line can carry exactly: no backup rather than one that restores less.
+    if (!std::holds_alternative<std::string>(bytes)) return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << inspect::RegFileBytes(contents_);
+    file << std::get<std::string>(bytes);
     file.close();
     return !file.fail();
 }
 
 bool FamilyBackup::PutBack() const {
-    for (const inspect::RegFileKey& key : contents_) {
+    for (const RegFileKey& key : contents_) {
         const FamilyKey where = Unrooted(key.path);
         const OpenedKey opened(where.root, where.path, KEY_WRITE, true);
         if (opened.get() == nullptr) continue;
-        for (const inspect::RegFileValue& value : key.values) {
+        for (const RegFileValue& value : key.values) {
             RegSetValueExW(opened.get(), Wide(value.name).c_str(), 0, value.type, value.data.data(),
                            static_cast<DWORD>(value.data.size()));
         }
     }
-    return inspect::RegFileBytes(ReadAll(keys_)) == inspect::RegFileBytes(contents_);
+    return ReadAll(keys_) == contents_;
 }
 
 }  // namespace instdll::selftest

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/reg_file_writer.h"
+#include "regfile/reg_file_writer.h"
 #include "selftest/family_keys.h"
 
 namespace instdll::selftest {
@@ -23,7 +23,7 @@ public:
 
 private:
     std::vector<FamilyKey> keys_;
-    std::vector<inspect::RegFileKey> contents_;
+    std::vector<RegFileKey> contents_;
 };
 
 }  // namespace instdll::selftest

@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
 """The document check's own rules: a stale excerpt or a failing command must not pass."""
-import importlib.util
 import os
+import runpy
 import tempfile
+import types
 import unittest
 
-spec = importlib.util.spec_from_file_location(
-    "check_documents", os.path.join(os.path.dirname(__file__), "check-documents.py"))
-check = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check)
+check = types.SimpleNamespace(
+    **runpy.run_path(os.path.join(os.path.dirname(__file__), "check-documents.py")))
 
 
 class Matching(unittest.TestCase):

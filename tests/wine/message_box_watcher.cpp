@@ -60,13 +60,17 @@ DWORD WINAPI MessageBoxWatcher::Run(void* self) {
 
 // The box, or null once the call has returned without one.
 HWND MessageBoxWatcher::AwaitBox() const {
-    const ULONGLONG deadline = GetTickCount64() + kDialogDeadlineMs;
+    // GetTickCount, not its 64-bit sibling that Windows XP lacks: a difference of two readings
+    // stays right across its wrap.
+    const DWORD start = GetTickCount();
     for (;;) {
         const bool finished = WaitForSingleObject(finished_, kPollMs) == WAIT_OBJECT_0;
         HWND box = nullptr;
         EnumThreadWindows(owner_, &FindDialog, reinterpret_cast<LPARAM>(&box));
         if (box != nullptr || finished) return box;
-        if (GetTickCount64() >= deadline) EndTheRunAsFailed("no message box and no return");
+        if (GetTickCount() - start >= kDialogDeadlineMs) {
+            EndTheRunAsFailed("no message box and no return");
+        }
     }
 }
 
@@ -80,9 +84,11 @@ void MessageBoxWatcher::Watch() {
     box_.caption = caption;
     EnumChildWindows(box, &RecordControl, reinterpret_cast<LPARAM>(&box_));
     PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-    const ULONGLONG deadline = GetTickCount64() + kDialogDeadlineMs;
+    const DWORD start = GetTickCount();
     for (DWORD waited = kPollMs; IsWindow(box); waited += kPollMs) {
-        if (GetTickCount64() >= deadline) EndTheRunAsFailed("the message box did not close");
+        if (GetTickCount() - start >= kDialogDeadlineMs) {
+            EndTheRunAsFailed("the message box did not close");
+        }
         // A click lost on a busy machine: Cancel, which every box takes.
         if (waited % 5000 == 0) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
         Sleep(kPollMs);

@@ -43,7 +43,7 @@ std::vector<RegFileValue> ValuesOf(std::u16string_view path) {
             break;
         }
         values.push_back({std::u16string(name, name + nameLength), type,
-                          std::vector<std::uint8_t>(data.begin(), data.begin() + size)});
+                          std::vector<std::uint8_t>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(size))});
     }
     RegCloseKey(key);
     std::sort(values.begin(), values.end(),
