@@ -2,7 +2,7 @@
 # The 32-bit stage, run by scripts/x86-session.sh inside its guest, one machine per prefix. In a
 # 32-bit prefix: the shipping DLL of build/win32 under 32-bit Wine, through the whole Wine harness
 # (the stack of every export's caller included; its text-handling tests once more under code
-# pages 932 and 65001), the compiled import-library caller and the 32-bit demo
+# pages 932 and 65001), the compiled import-library caller, the self-test and the 32-bit demo
 # setups (NSIS and Inno Setup). In a 64-bit prefix (INSTDLL_X86_PREFIX=win64): the same 32-bit programs under
 # WoW64, as on a 64-bit Windows. Prints one line per check and fails if any failed.
 # Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one of the prefix), e.g.
@@ -13,9 +13,9 @@ cd "$(dirname "$0")/.."
 . scripts/wine-path.sh
 prefix=${WINEARCH:-win32}
 declare -A checks=(
-    [win32]="wine.harness wine.harness.cp932 wine.harness.utf8 import.caller \
+    [win32]="wine.harness wine.harness.cp932 wine.harness.utf8 import.caller selftest \
         demo.silent_setup inno.silent_setup"
-    [win64]="wow64.harness wow64.inspect"
+    [win64]="wow64.harness selftest wow64.inspect"
 )
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
 # (catalogue, pruning, titles, value delete, several setups at once, the log and the restore from
@@ -68,6 +68,7 @@ trap checks_ended EXIT
 if [ "$prefix" = win64 ]; then
     check wow64.harness tests/wine/run-in-wine.sh build/win32/bin/instdll_wine_tests.exe \
         --gtest_filter="$wow64_harness_filter"
+    check selftest tests/wine/selftest-test.sh --once build/win32/bin/instdll-selftest.exe
     # Last, since it leaves the family's keys behind: the 32-bit demo setup under WoW64, its
     # writes read from the 64-bit side, and the 64-bit instdll-inspect's answers for them.
     check wow64.inspect tests/wine/inspect-wow64-test.sh build/win64/bin/instdll-inspect.exe \
@@ -87,6 +88,7 @@ check wine.harness.cp932 tests/wine/run-in-code-page.sh ja_JP.UTF-8 \
 check wine.harness.utf8 tests/wine/run-in-code-page.sh hi_IN.UTF-8 \
     build/win32/bin/instdll_wine_tests.exe
 check import.caller tests/wine/run-in-wine.sh build/win32/bin/instdll_import_caller.exe
+check selftest tests/wine/selftest-test.sh --once build/win32/bin/instdll-selftest.exe
 check demo.silent_setup tests/demo-test.sh --this-session build/win32/demo/setup-silent.exe
 check inno.silent_setup tests/demo-test.sh --this-session --inno
 finish
