@@ -27,6 +27,8 @@ DWORD RunToEnd(std::string command, std::string* output) {
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else {
+        ADD_FAILURE() << "could not start " << command << ": error " << GetLastError();
     }
     CloseHandle(file);
     std::ifstream in(outputPath, std::ios::binary);
