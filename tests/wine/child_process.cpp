@@ -28,7 +28,8 @@ DWORD RunToEnd(std::string command, std::string* output) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     } else {
-        ADD_FAILURE() << "could not start " << command << ": error " << GetLastError();
+        const DWORD error = GetLastError();
+        ADD_FAILURE() << "could not start " << command << ": error " << error;
     }
     CloseHandle(file);
     std::ifstream in(outputPath, std::ios::binary);
