@@ -20,19 +20,22 @@ fail() {
 }
 
 # What a run may not change: both registry roots as reg.exe exports them (which stores no
-# times), and every name and size under C:\. Left out: the keys of the display adapter and
-# monitor, which Wine's display driver writes afresh whenever a program opens a window, and the
-# settings Wine keeps for itself while a program changes system parameters.
-wine_keys='^\[(hkey_local_machine\\(hardware\\devicemap\\video'
-wine_keys+='|system\\currentcontrolset\\control\\class\\[{]4d36e96[8e]-)'
-wine_keys+='|hkey_current_user\\software\\wine\\temporary system parameters)'
+# times), and every name and size under C:\. Left out is what Wine keeps of its own session:
+# the display adapter, its modes and the monitor, registered again at each session's first
+# window and gone with the session, the service manager's start count, and the settings Wine
+# keeps while a program changes system parameters.
+session_keys='^\[(hkey_local_machine\\(hardware\\devicemap\\video'
+session_keys+='|system\\currentcontrolset\\control\\(class\\[{]4d36e96[8e]-'
+session_keys+='|deviceclasses\\[{](1ca05180|5b45201d|e6f07b5f)-|video|servicecurrent)'
+session_keys+='|system\\currentcontrolset\\hardware profiles\\current\\system)'
+session_keys+='|hkey_current_user\\software\\wine\\temporary system parameters)'
 listing() {
     local root
     for root in HKLM HKCU; do
         "$WINE" reg export "$root" "$(windows_path "$work/$root.reg")" /y >/dev/null
         iconv -f UTF-16LE -t UTF-8 "$work/$root.reg" | tr -d '\r' |
-            wine_keys=$wine_keys awk '
-            /^\[/ { skipped = tolower($0) ~ ENVIRON["wine_keys"] }
+            session_keys=$session_keys awk '
+            /^\[/ { skipped = tolower($0) ~ ENVIRON["session_keys"] }
             !skipped'
     done
     (cd "$WINEPREFIX/drive_c" && find . -printf '%p %s\n' | LC_ALL=C sort)
@@ -64,9 +67,6 @@ pass  stamp
 skip  standard-user
 pass  leaves-no-trace'
 
-# A fresh prefix's first window makes Wine register its display devices for good: a window
-# opened before the first listing keeps them out of the comparison.
-"$WINE" rundll32 user32.dll,GetDesktopWindow
 before=$(listing)
 run first
 [ "$status" = 0 ] || fail "the first run failed (exit status $status)"
