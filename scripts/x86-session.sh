@@ -97,6 +97,9 @@ guest_image
 run_disk "$@"
 # The one disk the guest writes: its results, read back without mounting.
 mke2fs -q -t ext4 -L instdll-results "$session/results.raw" 64M >/dev/null
+# A disk request waits as long as the machine may run: on a loaded host one can take longer than
+# the kernel's 30 s, and a request given up on resets the disk and fails every later one. Errors
+# reach the console.
 # The root disk is a snapshot: the guest's changes go to a temporary file under TMPDIR, inside
 # the session. Only that disk: a global -snapshot would also keep the results disk's writes from
 # reaching its file.
@@ -104,7 +107,8 @@ TMPDIR=$session timeout -k 10 "$timeout_seconds" qemu-system-x86_64 \
     -accel tcg -cpu max,-smap -m 3072 -smp "$cpus" -no-reboot -nic none \
     -display none -monitor none -serial "file:$session/console.log" \
     -kernel "$guest/vmlinuz" \
-    -append "root=/dev/nvme0n1 rw console=ttyS0 init=/sbin/instdll-init panic=-1 quiet loglevel=1" \
+    -append "root=/dev/nvme0n1 rw console=ttyS0 init=/sbin/instdll-init panic=-1 quiet loglevel=3 \
+nvme_core.io_timeout=$timeout_seconds nvme_core.admin_timeout=$timeout_seconds" \
     -device nvme,id=disks,serial=instdll \
     -drive "file=$guest/root.raw,format=raw,if=none,id=root,snapshot=on" \
     -device nvme-ns,drive=root,bus=disks,nsid=1 \
