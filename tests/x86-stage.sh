@@ -4,7 +4,8 @@
 # (the stack of every export's caller included; its text-handling tests once more under code
 # page 932), the compiled import-library caller, the self-test and the 32-bit demo setups (NSIS
 # and Inno Setup). In a 64-bit prefix (INSTDLL_X86_PREFIX=win64): the same 32-bit programs under
-# WoW64, as on a 64-bit Windows, the text-handling tests under code page 65001 among them. Prints one line per check and fails if any failed.
+# WoW64, as on a 64-bit Windows, the text-handling tests under code page 65001 among them. Prints
+# one line per check and fails if any failed.
 # Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one of the prefix), e.g.
 #   scripts/x86-session.sh tests/x86-stage.sh demo.silent_setup
 #   INSTDLL_X86_PREFIX=win64 scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
