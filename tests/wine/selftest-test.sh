@@ -19,24 +19,31 @@ fail() {
     exit 1
 }
 
-# What a run may not change: both registry roots as reg.exe exports them (which stores no
-# times), and every name and size under C:\. Left out is what Wine keeps of its own session:
-# the display adapter, its modes and the monitor, registered again at each session's first
-# window and gone with the session, the service manager's start count, and the settings Wine
-# keeps while a program changes system parameters.
-session_keys='^\[(hkey_local_machine\\(hardware\\devicemap\\video'
-session_keys+='|system\\currentcontrolset\\control\\(class\\[{]4d36e96[8e]-'
-session_keys+='|deviceclasses\\[{](1ca05180|5b45201d|e6f07b5f)-|video|servicecurrent)'
-session_keys+='|system\\currentcontrolset\\hardware profiles\\current\\system)'
-session_keys+='|hkey_current_user\\software\\wine\\temporary system parameters)'
+# What a run may not change: the registry as the wineserver saves it once the session's last
+# process has ended, without the time it stores per key, and every name and size under C:\.
+# Read from the files, it costs no Wine process: two `reg export`s of the prefix cost more than
+# half a minute in the emulated 32-bit stage. Left out is what Wine writes again at each
+# session's start: the display adapter and the monitor (their modes, driver dates and
+# interfaces), the service manager's start count, the network cards and the settings Wine keeps
+# while a program changes system parameters. Key names compare with "/" for their separator.
+session_keys='^\[(system/currentcontrolset/(control/(class/[{]4d36e96[8e]-'
+session_keys+='|deviceclasses/[{](1ca05180|5b45201d|e6f07b5f)-|video|servicecurrent)'
+session_keys+='|hardware profiles/current/system)|hardware/devicemap/video'
+session_keys+='|software/(wow6432node/)?microsoft/windows nt/currentversion/networkcards'
+session_keys+='|software/wine/temporary system parameters)'
 listing() {
-    local root
-    for root in HKLM HKCU; do
-        "$WINE" reg export "$root" "$(windows_path "$work/$root.reg")" /y >/dev/null
-        iconv -f UTF-16LE -t UTF-8 "$work/$root.reg" | tr -d '\r' |
-            session_keys=$session_keys awk '
-            /^\[/ { skipped = tolower($0) ~ ENVIRON["session_keys"] }
-            !skipped'
+    local hive
+    "$WINESERVER" -w
+    for hive in system.reg user.reg; do
+        session_keys=$session_keys awk '
+            /^\[/ {
+                key = tolower($0)
+                gsub(/\\\\/, "/", key)
+                skipped = key ~ ENVIRON["session_keys"]
+                sub(/\] [0-9]+$/, "]")
+            }
+            /^#time=/ { next }
+            !skipped' "$WINEPREFIX/$hive"
     done
     (cd "$WINEPREFIX/drive_c" && find . -printf '%p %s\n' | LC_ALL=C sort)
 }
