@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs from Debian's packages whatever the build and the tests need and this machine lacks.
+# Usage: install-deps.sh [PACKAGE...]: only those of the list named (what must come first), and
+# none of the locales.
 set -euo pipefail
 
 packages=(
@@ -16,6 +18,14 @@ packages=(
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
+if (($# > 0)); then
+    for package in "$@"; do
+        [[ " ${packages[*]} " == *" $package "* ]] ||
+            { echo "install-deps: $package is not one of the project's packages" >&2; exit 2; }
+    done
+    packages=("$@")
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -23,7 +33,7 @@ for package in "${packages[@]}"; do
 done
 # npm fetches the pinned Inno Setup compiler (scripts/inno-compiler.sh) and nothing else; a
 # machine with Node.js from elsewhere has its own npm, which Debian's package would conflict with.
-command -v npm >/dev/null || missing+=(npm)
+(($# > 0)) || command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]} > 0)); then
     echo "installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
@@ -31,6 +41,7 @@ if ((${#missing[@]} > 0)); then
         "${missing[@]}"
 fi
 
+(($# == 0)) || exit 0
 # Wine takes the ANSI code page from the locale: the Wine tests run under 1251, 932 and, with a
 # locale that has no ANSI code page of its own, UTF-8 (65001).
 for locale in ru_RU.UTF-8 ja_JP.UTF-8 hi_IN.UTF-8; do

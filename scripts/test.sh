@@ -5,13 +5,14 @@
 # INSTDLL_FUZZ_SECONDS sets how long each fuzz target runs (default 15).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+# The guest image needs debootstrap alone: where none is cached, its build goes on beside the
+# rest of the install, which mostly waits on downloads, and the Windows builds.
+scripts/install-deps.sh debootstrap e2fsprogs
 # The 32-bit stage is the longest part: an emulated machine per Wine prefix (32-bit, and 64-bit
 # with WoW64). Each has one processor, so the two run side by side on two cores without waiting
-# on each other's emulated processors. The guest image, where none is cached, is built beside the
-# Windows builds; the machines start as soon as the programs they carry are built, and the host's
-# part runs beside them. Each runs in a process group of its own, so that a failure here stops
-# all they started.
+# on each other's emulated processors. The machines start as soon as the programs they carry
+# are built, and the host's part runs beside them. Each runs in a process group of its own, so
+# that a failure here stops all they started.
 x86_results=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86-results.XXXXXX")
 background=()
 stop_background() {
@@ -24,6 +25,7 @@ stop_background() {
 trap stop_background EXIT
 setsid scripts/x86-session.sh --image >>"$x86_results/win32.output" 2>&1 &
 background+=($!)
+scripts/install-deps.sh
 # Each machine's output goes to $x86_results/PREFIX.output, what it leaves to $x86_results/PREFIX.
 declare -A stage
 start_machine() {

@@ -30,9 +30,13 @@ cpus=${INSTDLL_X86_CPUS:-2}
 timeout_seconds=${INSTDLL_X86_TIMEOUT:-3600}
 cache=${INSTDLL_X86_CACHE:-/var/cache/instdll/x86-guest}
 exit_marker=instdll-x86-exit-status:
-for tool in qemu-system-x86_64 debootstrap mke2fs; do
-    command -v "$tool" >/dev/null || { echo "x86-session: $tool is missing" >&2; exit 1; }
-done
+needs() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "x86-session: $tool is missing" >&2; exit 1; }
+    done
+}
+needs debootstrap mke2fs
 
 # The image is built once per recipe; concurrent sessions wait for the one that builds it.
 guest_image() {
@@ -56,6 +60,7 @@ if [ "$1" = --image ]; then
     guest_image
     exit 0
 fi
+needs qemu-system-x86_64 debugfs
 [ -f "$build/bin/InstDLL.dll" ] || { echo "x86-session: $build was not built" >&2; exit 1; }
 
 session=$(mktemp -d "${TMPDIR:-/tmp}/instdll-x86.XXXXXX")
