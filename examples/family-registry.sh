@@ -14,10 +14,15 @@ reg_query() {
 # Three `reg` processes, whatever the number of keys: each Wine process costs seconds in an
 # emulated machine.
 family_registry() {
+    family_machine_registry "$@"
+    reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
+}
+
+# The HKEY_LOCAL_MACHINE part of family_registry ($1 as there), in two `reg` processes.
+family_machine_registry() {
     local software=${1:-'HKLM\SOFTWARE'}
     reg_query "$software\Zk" /s | sed '/^$/d' || true
     family_uninstall_entries "$software" | sed '/^$/d' || true
-    reg_query 'HKCU\Software\Zk' /s | sed '/^$/d' || true
 }
 
 # The family's entries in the uninstall list of $1 (as family_registry's), each key with its

@@ -79,7 +79,7 @@ echo "== Putting it back: instdll-inspect --restore on the log, imported with re
 "$WINE" regedit /S "$(windows_path "$work/restore.reg")"
 # What the pruning deleted: the restore leaves alone the title the setup added (under
 # HKEY_CURRENT_USER) and the value its RegDBDeleteValue call deleted.
-restored=$(family_registry | pruned_part)
+restored=$(family_machine_registry | pruned_part)
 if [ "$restored" != "$(echo "$before" | pruned_part)" ]; then
     echo "The restore did not put the machine's keys back as they were:" >&2
     diff <(echo "$before" | pruned_part) <(echo "$restored") >&2 || true

@@ -92,7 +92,7 @@ while read -r key; do
     echo "$before" | grep -qixF "$key" || fail "the plan names a key the machine does not hold: $key"
 done <<<"$planned"
 
-native_before=$(family_registry | machine_part)
+native_before=$(family_machine_registry)
 backup_said=$("$WINE" "$inspect" --code-page 1252 --live --prune "$directory" "$arguments" \
     --backup "$(windows_path "$work/backup.reg")" | tr -d '\r')
 raise=$(echo "$backup_said" |
@@ -123,13 +123,13 @@ else
 fi
 [ "$(gone "$before" "$after")" = "$(echo "$planned" | folded | sort)" ] ||
     fail "the deletes differ from the plan:"$'\n'"$(gone "$before" "$after")"$'\n'"$planned"
-[ "$(family_registry | machine_part)" = "$native_before" ] || fail "the native view changed"
+[ "$(family_machine_registry)" = "$native_before" ] || fail "the native view changed"
 
 "$WINE" reg import "$(windows_path "$work/backup.reg")" >/dev/null
-lowered=$(counter_in "$(family_registry "$wow")")
+lowered=$(counter_in "$(family_machine_registry "$wow")")
 "$WINE" reg add "$wow\Zk\Zkv7\7.5\Components" /ve /t REG_DWORD /d $((lowered + raise)) \
     /f >/dev/null
-restored=$(family_registry "$wow" | pruned_part)
+restored=$(family_machine_registry "$wow" | pruned_part)
 [ "$restored" = "$(echo "$before" | pruned_part)" ] ||
     fail "the backup does not put back what was deleted:"$'\n'"$(diff <(echo "$before" | pruned_part) <(echo "$restored"))"
 echo "inspect-wow64-test: the 64-bit tool answers for the 32-bit DLL's keys under WOW6432Node"
