@@ -2,20 +2,19 @@
 # The 32-bit stage, run by scripts/x86-session.sh inside its guest, one machine per prefix. In a
 # 32-bit prefix: the shipping DLL of build/win32 under 32-bit Wine, through the whole Wine harness
 # (the stack of every export's caller included; its text-handling tests once more under code
-# page 932), the compiled import-library caller, the self-test and the 32-bit demo setups (NSIS
-# and Inno Setup). In a 64-bit prefix (INSTDLL_X86_PREFIX=win64): the same 32-bit programs under
-# WoW64, as on a 64-bit Windows, the text-handling tests under code page 65001 among them. Prints
-# one line per check and fails if any failed.
+# page 932), the compiled import-library caller, the self-test and the 32-bit demo setup in Inno
+# Setup. In a 64-bit prefix (INSTDLL_X86_PREFIX=win64): the same 32-bit programs under WoW64, as
+# on a 64-bit Windows, the text-handling tests under code page 65001 and the NSIS demo setup
+# among them. Prints one line per check and fails if any failed.
 # Usage: x86-stage.sh [CHECK...]: only the checks named (default: every one of the prefix), e.g.
-#   scripts/x86-session.sh tests/x86-stage.sh demo.silent_setup
+#   scripts/x86-session.sh tests/x86-stage.sh inno.silent_setup
 #   INSTDLL_X86_PREFIX=win64 scripts/x86-session.sh tests/x86-stage.sh wow64.inspect
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/wine-path.sh
 prefix=${WINEARCH:-win32}
 declare -A checks=(
-    [win32]="wine.harness wine.harness.cp932 import.caller selftest demo.silent_setup \
-        inno.silent_setup"
+    [win32]="wine.harness wine.harness.cp932 import.caller selftest inno.silent_setup"
     [win64]="wow64.harness wine.harness.utf8 selftest wow64.inspect"
 )
 # The harness's tests of what a setup under WoW64 meets otherwise: the registry's 32-bit view
@@ -92,6 +91,5 @@ check wine.harness.cp932 tests/wine/run-in-code-page.sh ja_JP.UTF-8 \
     build/win32/bin/instdll_wine_tests.exe
 check import.caller tests/wine/run-in-wine.sh build/win32/bin/instdll_import_caller.exe
 check selftest tests/wine/selftest-test.sh --once build/win32/bin/instdll-selftest.exe
-check demo.silent_setup tests/demo-test.sh --this-session build/win32/demo/setup-silent.exe
 check inno.silent_setup tests/demo-test.sh --this-session --inno
 finish

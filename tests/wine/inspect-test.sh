@@ -3,7 +3,7 @@
 # the sample is imported, and on the live registry, must be alike, and must be what the demo
 # setup's calls then return, delete and store.
 # Usage: inspect-test.sh INSTDLL_INSPECT_EXE SETUP_EXE
-set -euo pipefail
+set -Eeuo pipefail
 inspect=$(realpath "$1")
 setup=$(realpath "$2")
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,6 +15,8 @@ fail() {
     echo "inspect-test: $*" >&2
     exit 1
 }
+# A command that fails without a check of its own ends the test: say which.
+trap 'echo "inspect-test: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 "$WINE" regedit /S "$(windows_path "$here/examples/sample-registry.reg")"
 "$WINE" reg export 'HKLM\SOFTWARE' "$(windows_path "$work/machine.reg")" /y >/dev/null

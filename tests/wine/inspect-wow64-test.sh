@@ -12,7 +12,7 @@
 # wrote. Without it, the deletes are made as planned by `reg`. The family's keys that the prefix
 # holds before go first; $WINE runs the 64-bit tool and, with SETUP_EXE, the 32-bit setup.
 # Usage: inspect-wow64-test.sh INSTDLL_INSPECT_EXE (the 64-bit build) [SETUP_EXE]
-set -euo pipefail
+set -Eeuo pipefail
 inspect=$(realpath "$1")
 setup=${2:+$(realpath "$2")}
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -24,6 +24,8 @@ fail() {
     echo "inspect-wow64-test: $*" >&2
     exit 1
 }
+# A command that fails without a check of its own ends the test: say which.
+trap 'echo "inspect-wow64-test: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 wow='HKLM\SOFTWARE\WOW6432Node'
 

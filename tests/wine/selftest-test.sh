@@ -5,7 +5,7 @@
 # Usage: selftest-test.sh [--once] INSTDLL_SELFTEST_EXE
 #   --once: one run and the refusal only, for the emulated 32-bit stage, where each Wine process
 #   costs seconds.
-set -euo pipefail
+set -Eeuo pipefail
 once=
 [ "$1" != --once ] || { once=1; shift; }
 selftest=$(realpath "$1")
@@ -18,6 +18,8 @@ fail() {
     echo "selftest-test: $*" >&2
     exit 1
 }
+# A command that fails without a check of its own ends the test: say which.
+trap 'echo "selftest-test: line $LINENO failed: $BASH_COMMAND" >&2' ERR
 
 # What a run may not change: the registry as the wineserver saves it once the session's last
 # process has ended, without the time it stores per key, and every name and size under C:\.
